@@ -1,0 +1,3 @@
+#include "TextMenu/TextMenu.h"
+
+bool flExitTextMenu = false;

@@ -1,0 +1,5 @@
+// STUB: placeholder until the module lands.
+#include "utils/utils.h"
+
+bool SniffLprng() { return false; }
+bool SniffCUPS() { return false; }

@@ -1,0 +1,140 @@
+// utils: the services every module shares. Formatted strings and paths,
+// the tokenizer and token lists, file reading and file queries, the log file
+// and error reporting, file creation and removal, print-subsystem detection.
+// Plain procedures over module-level state; single-threaded, non-reentrant.
+#pragma once
+
+#include <cstdio>
+#include <dirent.h>
+
+#define ORVIK_PRINTF(f, a) __attribute__((format(printf, f, a)))
+
+// ---------------------------------------------------------------- limits
+constexpr int LINEBUF_SIZE = 4096;    // LineBuf: current line, small file, answer
+constexpr int LINE_SIZE = 262143;     // Line: scratch for filtered lines, ids, errors
+constexpr int TOKEN_BUF_SIZE = 255;   // GetTokenBuf: tokens of at most 254 characters
+constexpr int INPUT_NAME_SIZE = 256;  // InputFileName
+
+// ------------------------------------------------------- fixed messages
+extern const char common_109[];  // "Unable to allocate memory"
+extern const char common_113[];  // "ERROR: can't open file, %s"
+extern const char common_114[];  // "ERROR: can't open file, %s\n"
+extern const char common_115[];  // "can't open file, %s"
+
+// ============================================================ Strings
+// Allocated texts come from the memory manager and belong to the caller.
+char* SaveStr(const char* fmt, ...) ORVIK_PRINTF(1, 2);  // never none
+char* SaveStr__(const char* fmt, ...) ORVIK_PRINTF(1, 2);  // none for a null fmt
+char* SaveStr_(const char* text);                         // exact copy
+
+// Path pieces; each returns its own static buffer, overwritten by its next call.
+char* StripPath(const char* path);     // last component
+char* StripFn(const char* path);       // directory part
+char* StripExt(const char* path);      // cut at the first extension dot
+char* StripPathExt(const char* path);  // last component, cut at its first dot
+char* StripPathName(const char* path);
+char* GenName(const char* text);  // 'hello world-2x' -> 'HelloWorld2x'
+
+int StrLen(const char* text);
+char* StrChr(const char* text, int c);  // first unescaped c
+char* StrNChr(const char* text, int c, int n);
+char* StrStr(const char* text, const char* pattern);  // empty pattern: none
+char* StrCaseStr(const char* text, const char* pattern);
+char* StrNStr(const char* text, const char* pattern, int n);
+char* SkipSpace(char* text);
+char* StripAllBackslashes(char* text);
+char* StripNonPrint(char* text, bool flag);
+void SetVarContent(void* dst, const void* src, int len, bool reverse);
+float CvtFloatFormat(float value, int from, int to);  // 0 inch, 1 cm, 2 point
+double MaxD(double a, double b);
+
+char* GetEnv(const char* name);
+char* GetHostname();
+char* GetUserName();
+char* GetToolPath(const char* startPath);
+
+// ========================================================== Tokenizer
+// Passing TOKEN_LINE_MODE as the text continues the scan in line mode.
+inline char* const TOKEN_LINE_MODE = reinterpret_cast<char*>(-1);
+
+extern char* szIn;       // scan position
+extern char* szTokenIn;  // just after the last token
+extern char GetTokenBuf[TOKEN_BUF_SIZE];
+extern char chTokenDel;  // delimiter at which the last call stopped
+
+char* Gets(char* buf, int size);
+void SetTokenBuf(char* text);
+char* GetTokenBufInput();
+char* GetToken(const char* text, const char* delims);
+// out must hold TOKEN_BUF_SIZE bytes.
+char* GetTokenD(const char* text, const char* delims, char** cursor, char* out);
+char* GetTokenParse(char* text, const char* delims);
+int ParseStr(char* text, const char* delims, char** slots, int max);
+char* GetTokenN(const char* text, const char* delims, int n);
+int GetTokenCount(const char* text, const char* delims);
+int FindToken(const char* token, const char* list);   // 1-based, 0 absent
+int FindTokenC(const char* token, const char* list);  // ignoring case
+int FindTokenWithDelim(const char* list, const char* token, char sep);
+void SortTokens(char* list, char sep, bool ignoreCase);
+
+// ======================================================= File reading
+extern FILE* pIn;
+extern char InputFileName[INPUT_NAME_SIZE];
+extern int FileStatus;  // 0 open, 1 closed or ended, 2 could not be opened
+extern char LineBuf[LINEBUF_SIZE];
+extern int LineLen;
+extern char Line[LINE_SIZE];
+extern char* pLine;
+extern int LineCnt;
+extern long InPos;
+extern bool flInputFilterState;
+extern int SavedFileSize;
+
+// Report levels: 0 silent, 1 message and go on, 2 fatal.
+FILE* OpenFile(FILE* old, const char* path, const char* mode, int level);
+FILE* OpenFileF(FILE* old, const char* mode, int level, const char* fmt, ...) ORVIK_PRINTF(4, 5);
+int OpenRawFile(const char* path, int flags);
+bool OpenInputFile(const char* path, int level);
+bool OpenInputFileF(int level, const char* fmt, ...) ORVIK_PRINTF(2, 3);
+void CloseInputFile();
+bool GetFileLine();
+bool GetFileTextLine(const char* delims);
+int GetLine();
+int GetLineN(int n);
+int GetLinePos(long offset);
+char* fgetsp(char* buf, int size, FILE* file, long offset);
+bool GetFileContent(const char* dir, const char* name);
+bool GetFileContentR(const char* dir, const char* name, char* buf, int size);
+char* GetSavedFileContent(const char* dir, const char* name);
+char* FileSearch(const char* path, const char* pattern, int level);
+long GetFileSize(const char* path);
+long GetFileTime(const char* path);
+int GetFileType(const char* path);  // 0 none, 1 directory, 2 symbolic link, 3 other
+bool FindFile(const char* dir, const char* name);
+bool FindFile_(const char* dir, const char* name);
+char* FindExistingPath(const char* path, int* exact);
+
+// ================================================ Log and error reports
+extern bool flUseLog;        // logging on; main sets it first
+extern const char* pLogPath;  // "/tmp"
+extern FILE* pLog;
+extern const char* my_name;  // base name of argument 0; names /tmp/NAME.log
+
+void PutLogMsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);
+[[noreturn]] void SysError(const char* fmt, ...) ORVIK_PRINTF(1, 2);
+void ErrorMsg(int level, int status, const char* fmt, ...) ORVIK_PRINTF(3, 4);
+void errormsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);
+[[noreturn]] void exit_app(int status);
+
+// ============================================ File creation and removal
+void CreateFile(const char* path, const char* name, const char* mode, const char* owner,
+                const char* group);
+bool CreateTextFile(const char* path, const char* mode, int perm, const char* fmt, ...)
+    ORVIK_PRINTF(4, 5);
+void DeleteFile(const char* dir, const char* name);
+void DeleteFile_(const char* path, const char* name);
+void RenameFile(const char* dir, const char* name, const char* newName);
+
+// ========================================== Print-subsystem detection
+bool SniffLprng();  // the located lpd reports "LPRng" for -V
+bool SniffCUPS();   // a process named cupsd runs
