@@ -13,5 +13,27 @@ int TestCmd(int) { return 0; }
 char* GetCmd(int) { return nullptr; }
 char* GetCmdNoFlags(int) { return nullptr; }
 char* ReadDir(DIR*) { return nullptr; }
-char* GetDirFileList(const char*) { return nullptr; }
+#include <cstdio>
+#include <cstring>
+#include "MemMgr/MemMgr.h"
+char* GetDirFileList(const char* dir) {
+    DIR* d = opendir(dir);
+    if (!d) return nullptr;
+    size_t sum = 0;
+    while (dirent* e = readdir(d)) sum += strlen(e->d_name) + 1;
+    char* out = static_cast<char*>(GetMem(int(sum + 3)));
+    size_t used = 0;
+    rewinddir(d);
+    while (dirent* e = readdir(d)) {
+        size_t l = strlen(e->d_name);
+        if (used + l + 2 > sum + 2) break;
+        out[used++] = ' ';
+        memcpy(out + used, e->d_name, l);
+        used += l;
+    }
+    out[used++] = ' ';
+    out[used] = 0;
+    closedir(d);
+    return out;
+}
 char* SearchDirFileList(const char*, const char*) { return nullptr; }
