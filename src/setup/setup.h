@@ -79,7 +79,13 @@ void GenSimpleScript(const char* path, const char* shell, const char* tmpl, cons
                      const char* b, const char* c);
 
 // ------------------------------------------------ package list
+// Carries out the package list WORK/name/pkg.list line by line. 0 when the
+// whole list was processed, 1 when the user chose to quit at a "checkps"
+// line. A list that cannot be opened ends the program.
 int ProcessPkgList(const char* name);
+// The release query of the "v" lines: uname, unless a test puts its own here.
+struct utsname;
+extern int (*PkgListUname)(struct utsname* info);
 
 // --------------------------------------- installation from the site
 int installFromSite(const char* work);
