@@ -1,5 +1,65 @@
-// STUB: placeholder until the module lands.
+// The disk list and the archive assembly. The disk list of an install site
+// names the site's files, among them the list itself and the pieces of the
+// package archive; genZFile joins the pieces, in list order, into one
+// compressed archive in the work area.
+#include <cctype>
+#include <cstring>
+#include <unistd.h>
+
+#include "SysCmd/SysCmd.h"
 #include "setup/setup.h"
 
-void GetDisksData(const char*) {}
-void genZFile() {}
+static constexpr const char* DISKS_NAME = "disks";
+static constexpr const char* DISKS_NAME_CAPS = "DISKS";
+static constexpr const char* PIECE_PREFIX = "pkg_tar.";
+static constexpr const char* PIECE_PREFIX_CAPS = "PKG_TAR.";
+static constexpr size_t PIECE_PREFIX_LEN = 8;
+static constexpr const char* PIECE_DELIMS = " \n\r"; // not tabs
+static constexpr int MSG_NO_DISK_LIST = 21;          // "can't open file, %sInstall/disks"
+
+bool IsPlainSiteName(const char* word) {
+    if (!word || !*word) return false;
+    for (const char* p = word; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (isalnum(c)) continue;
+        if (!strchr("._-+,=@%:/", c)) return false;
+    }
+    return true;
+}
+
+bool IsArchivePiece(const char* word) {
+    return word && (strncmp(word, PIECE_PREFIX, PIECE_PREFIX_LEN) == 0 ||
+                    strncmp(word, PIECE_PREFIX_CAPS, PIECE_PREFIX_LEN) == 0);
+}
+
+void GetDisksData(const char* dir) {
+    if (GetFileContent(dir, DISKS_NAME)) return;
+    if (!GetFileContent(dir, DISKS_NAME_CAPS))
+        ErrorMsg(2, 1, nlsSetupStrCvt(MSG_NO_DISK_LIST), DIR_WORD);
+
+    // Media that show names in capitals: the names before the end marker are
+    // turned to capitals; the marker keeps its lower case and still ends the
+    // list.
+    for (char* p = LineBuf; *p && strncmp(p, END_OF_LIST, strlen(END_OF_LIST)) != 0; ++p)
+        *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
+}
+
+void genZFile() {
+    const char* work = pOrvikInstallDir;
+    if (chdir(work) != 0) PutLogMsg("WARNING_MSG: cannot change to %s\n", work);
+    GetDisksData(work);
+
+    char* save = nullptr;
+    for (char* word = strtok_r(LineBuf, PIECE_DELIMS, &save); word;
+         word = strtok_r(nullptr, PIECE_DELIMS, &save)) {
+        if (strcmp(word, END_OF_LIST) == 0) break;
+        if (!IsArchivePiece(word)) continue;
+        // The name goes into a shell line; one that would need quoting is not
+        // a piece this installer made and is passed over.
+        if (!IsPlainSiteName(word) || !FindFile(work, word)) {
+            PutLogMsg("WARNING_MSG: archive piece %s is not in %s\n", word, work);
+            continue;
+        }
+        SysCmd(-CMD_CAT, 2, "%s/%s >> %s/%s.tar.Z", work, word, work, ARCHIVE_BASE);
+    }
+}

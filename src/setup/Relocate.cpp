@@ -1,5 +1,93 @@
-// STUB: placeholder until the module lands.
+// Relocation of a previous installation and the clean-up after the
+// installation. The relocation moves CURRENT/Orvik/qpxx to the new target
+// and points the fixed place at it, so that the installation that follows
+// upgrades the moved files; the clean-up removes the work area and lets the
+// queue administration tool bring the queue configuration up to date.
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "MemMgr/MemMgr.h"
+#include "SysCmd/SysCmd.h"
 #include "setup/setup.h"
 
-void relocatePreviousInstallation() {}
-void OrvikClean(const char*) {}
+static bool exists(const char* path) {
+    struct stat st {};
+    return lstat(path, &st) == 0;
+}
+
+static bool isLink(const char* path) {
+    struct stat st {};
+    return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+[[noreturn]] static void refuseRelocation(const char* what, const char* where) {
+    PutLogMsg("ERROR: %s %s; the previous installation was not moved\n", where, what);
+    ErrorMsg(2, 1, "%s %s; the previous installation was not moved", where, what);
+    exit_app(1); // not reached: ErrorMsg level 2 ends the program
+}
+
+void relocatePreviousInstallation() {
+    const char* target = pTargetInstallDir;
+    const char* current = pCurrentInstallDir;
+    const char* fixed = FIXED_APP_DIR;
+    MemHold<char> currentApp(SaveStr("%s/%s/%s", current, DIR_WORD, APP_WORD));
+
+    // The two names may differ as texts and still be one directory (a target
+    // reached through a symbolic link, a doubled "/"): removing the "new"
+    // directory would then remove the installation itself. Only the link at
+    // the fixed place may need to follow the new name.
+    if (!isLink(pAppDir) && SameFile(currentApp, pAppDir)) {
+        PutLogMsg("%s is %s: nothing to move\n", pAppDir, currentApp.get());
+        if (strcmp(fixed, pAppDir) != 0) LinkFixedPlace(fixed, pAppDir);
+        return;
+    }
+    // Whatever the move leaves at the fixed place must make way for the link;
+    // find out before anything is changed.
+    if (strcmp(fixed, pAppDir) != 0 && FixedPlaceInTheWay(fixed, currentApp))
+        refuseRelocation("is in the way of the link to the new place", fixed);
+
+    if (exists(pAppDir)) SysCmd(CMD_RM_R, 1, " %s", pAppDir);
+    // mv would put the installation inside anything left there.
+    if (exists(pAppDir)) refuseRelocation("could not be removed", pAppDir);
+
+    MemHold<char> base(SaveStr("%s/%s", target, DIR_WORD));
+    CreateFile(base, nullptr, "755", nullptr, nullptr);
+    SysCmd(CMD_MV, 2, "-f %s/%s/%s %s/%s", current, DIR_WORD, APP_WORD, target, DIR_WORD);
+
+    if (strcmp(fixed, pAppDir) != 0) LinkFixedPlace(fixed, pAppDir);
+}
+
+// The installer made the directory named as the work area's parent: it goes
+// too when the removal of the work area left it empty. Directories that
+// mkdir -p made above it, and a parent that holds anything, stay.
+static void removeCreatedParent(const char* work) {
+    MemHold<char> parent(SaveStr_(work));
+    char* slash = parent ? strrchr(parent.get(), '/') : nullptr;
+    if (!slash || slash == parent.get()) return;
+    *slash = '\0';
+    if (rmdir(parent) == 0) PutLogMsg("removed the work area's parent %s\n", parent.get());
+}
+
+static void runQueueAdmin(const char* option) {
+    fflush(stdout); // the dots and the tool's own output appear in order
+    MemHold<char> line(SaveStr("%s/qpqadmin %s", pAppDir, option));
+    (void)system(line);
+    printf(".");
+}
+
+void OrvikClean(const char* work) {
+    if (chdir("/") != 0) PutLogMsg("WARNING_MSG: cannot change to /\n");
+    SysCmd(CMD_RM_R, 1, " %s", work);
+    runQueueAdmin("-upgrade");
+    runQueueAdmin("-clean");
+    printf("\n");
+    fflush(stdout);
+
+    if (flCreatedTmpDir) {
+        if (chdir(DEFAULT_TARGET) != 0) PutLogMsg("WARNING_MSG: cannot change to /usr\n");
+        SysCmd(CMD_RM_R, 1, " %s", work);
+        removeCreatedParent(work);
+    }
+}

@@ -41,6 +41,10 @@ extern const char* const NLS_PORTUGUESE[SETUP_MSG_COUNT];
 const char* nlsSetupStrCvt(int n);
 
 // ------------------------------------ command line, previous installation
+// The longest work area, or TARGET/Orvik/qpxx, that the command line may
+// name: the path routines join and split paths of at most 255 characters.
+constexpr int SETUP_PATH_MAX = 255;
+
 void parseCommandLineOptions(int argc, char** argv);
 char* locatePreviousInstallation();
 char* StripToBaseName(char* text);
@@ -51,12 +55,40 @@ bool QuitForRunningProcesses(const char* names);
 bool readyForInstallation();
 
 // ------------------------------------------- disk list and archive
+constexpr const char* END_OF_LIST = "end_of_list";  // ends a disk list
+
+// Reads the disk list "disks" of dir into LineBuf; else "DISKS", whose text is
+// turned to capitals up to the end marker. Neither readable: setup message 21
+// as an error, status 1.
 void GetDisksData(const char* dir);
+// Joins the archive pieces that the work area's disk list names, in list
+// order, onto WORK/Linuxi386Qpxx.tar.Z; leaves the work area current.
 void genZFile();
+// A site file name that goes into a shell line as it is: letters, digits and
+// "._-+,=@%:/" only.
+bool IsPlainSiteName(const char* word);
+// The word begins with "pkg_tar." or "PKG_TAR.".
+bool IsArchivePiece(const char* word);
 
 // --------------------------- installation directories and flag file
+// The fixed place at which every installation is reachable.
+constexpr const char* FIXED_APP_DIR = "/usr/Orvik/qpxx";
+
+// Fresh installation: the application directory of target and, for a target
+// other than "/usr", the link at the fixed place.
 void createInstallationDirectories(const char* target);
+// Writes " BSD ", " LPRng " or " CUPS " to APPDIR/.qp_cfg (mode 0644);
+// 1 when written, 0 when the file could not be opened.
 int createPrintingSubsystemFile(const char* appDir);
+// Something other than a link stands at fixed and is not appDir itself, so
+// no link to appDir can be made there.
+bool FixedPlaceInTheWay(const char* fixed, const char* appDir);
+// Makes fixed a symbolic link to appDir: a link that already names appDir is
+// kept, another link is replaced, and nothing is done when fixed is appDir
+// itself. Anything else in the way ends the program with status 1.
+void LinkFixedPlace(const char* fixed, const char* appDir);
+// Two paths name one and the same existing file (links followed).
+bool SameFile(const char* a, const char* b);
 
 // ------------------------------------------------ scripts
 extern const char* const ScriptShShell;
@@ -88,9 +120,20 @@ struct utsname;
 extern int (*PkgListUname)(struct utsname* info);
 
 // --------------------------------------- installation from the site
+// Makes the work area afresh, copies the files of the site's disk list into
+// it and installs; 0 always.
 int installFromSite(const char* work);
+// Readiness, archive, then upgrade or fresh installation and final modes;
+// 0 when done or not ready, 1 when the package list asked to stop.
 int Install();
+// Inner steps of installFromSite, visible for the tests.
+void PrepareWorkArea(const char* work);                 // removed if there, made afresh
+void CopySiteFiles(const char* site, const char* work);  // the words of LineBuf
 
 // ------------------------------------------- relocation and clean-up
+// Moves CURRENT/Orvik/qpxx to TARGET/Orvik/qpxx and points the fixed place
+// at it; nothing is moved when the two name the same directory.
 void relocatePreviousInstallation();
+// Removes the work area, runs qpqadmin -upgrade and -clean; when the
+// installer made the work area's parent, removes that too if it is empty.
 void OrvikClean(const char* work);
