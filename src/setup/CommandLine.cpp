@@ -1,6 +1,163 @@
-// STUB: placeholder until the module lands.
+// The command line and the previous installation: where the temporary work
+// area lies, which installation directory the user named, and where an
+// earlier installation of the suite is reachable. Every installation
+// directory is kept in its base form, the directory above its Orvik directory.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "MemMgr/MemMgr.h"
+#include "SysCmd/SysCmd.h"
 #include "setup/setup.h"
 
-void parseCommandLineOptions(int, char**) {}
-char* locatePreviousInstallation() { return nullptr; }
-char* StripToBaseName(char* text) { return text; }
+namespace {
+
+constexpr const char* OPTION_LIST = ",install,-v";
+constexpr int OPT_INSTALL = 1;
+constexpr int OPT_VERSION = 2;
+constexpr const char* WORK_AREA_FORMAT = "%s/%sInstall";
+constexpr int LINK_BUF_SIZE = 256; // a link text of at most 255 bytes fits
+
+bool IsDirectory(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A directory from the command line that the installer cannot use: setup
+// message 3 and a blank line, status 2. Nothing has been changed yet.
+[[noreturn]] void RefuseDirectory(const char* path) {
+    printf(nlsSetupStrCvt(3), path);
+    printf("\n\n");
+    fflush(stdout);
+    exit_app(2);
+}
+
+// The installation directory must be a full path: every later step changes
+// the current directory, so a relative one would put the suite into the work
+// area, which the clean-up removes. The explanation is the one main keeps in
+// InstallInfo.
+[[noreturn]] void RefuseRelativeInstallDir() {
+    for (int i = 0; i < 5; ++i) {
+        const char* text = InstallInfo[i] ? InstallInfo[i] : nlsSetupStrCvt(10 + i);
+        fputs(text, stdout);
+        if (i > 0) fputs("\n", stdout); // rows 11 to 14 are lines without their end
+    }
+    fflush(stdout);
+    exit_app(2);
+}
+
+// An argument that names the parent of the work area. A relative parent is
+// taken from the current directory, so that the work area stays the same
+// place when later steps change directory. A missing parent is created with
+// all its missing parents.
+void SetWorkAreaParent(const char* arg) {
+    size_t len = strlen(arg);
+    if (len > 0 && arg[len - 1] == '/') --len;
+    if (len > size_t(SETUP_PATH_MAX)) RefuseDirectory(arg);
+
+    MemHold<char> dir;
+    if (len > 0 && arg[0] != '/') {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd)) RefuseDirectory(arg);
+        dir.reset(SaveStr("%s/%.*s", cwd, int(len), arg));
+    } else {
+        dir.reset(SaveStr("%.*s", int(len), arg));
+    }
+    if (strlen(dir) + strlen("/Install") + strlen(DIR_WORD) > size_t(SETUP_PATH_MAX))
+        RefuseDirectory(dir);
+
+    PutMem(pOrvikInstallDir);
+    pOrvikInstallDir = SaveStr(WORK_AREA_FORMAT, dir.get(), DIR_WORD);
+
+    // An empty parent (the argument "/" or "") is the root directory.
+    const char* probe = dir[0] ? dir.get() : "/";
+    flCreatedTmpDir = false;
+    if (!IsDirectory(probe)) {
+        flCreatedTmpDir = true;
+        CreateFile(dir, nullptr, nullptr, nullptr, nullptr);
+        if (!IsDirectory(probe)) RefuseDirectory(dir);
+    }
+}
+
+} // namespace
+
+void parseCommandLineOptions(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        switch (FindToken(argv[i], OPTION_LIST)) {
+        case OPT_INSTALL:
+            if (i + 1 < argc) {
+                ++i;
+                pCmdLineInstallDir = StripToBaseName(argv[i]);
+            }
+            break;
+        case OPT_VERSION:
+            fprintf(stderr, "%s %s\n", my_name, SETUP_VERSION);
+            exit_app(0);
+        default:
+            if (i == 2)
+                pCmdLineInstallDir = StripToBaseName(argv[i]);
+            else
+                SetWorkAreaParent(argv[i]);
+            break;
+        }
+    }
+
+    if (pCmdLineInstallDir) {
+        if (pCmdLineInstallDir[0] != '/') RefuseRelativeInstallDir();
+        // TARGET/Orvik/qpxx must stay a path the installer can join and split.
+        if (strlen(pCmdLineInstallDir) + strlen(DIR_WORD) + strlen(APP_WORD) + 2 >
+            size_t(SETUP_PATH_MAX))
+            RefuseDirectory(pCmdLineInstallDir);
+    }
+}
+
+char* StripToBaseName(char* text) {
+    if (!text) return nullptr;
+    if (char* p = strstr(text, APP_WORD)) *p = '\0';
+    if (char* p = strstr(text, DIR_WORD)) *p = '\0';
+    size_t len = strlen(text);
+    if (len > 1 && text[len - 1] == '/') text[len - 1] = '\0';
+    return text;
+}
+
+// Every installation is reachable at /usr/Orvik/qpxx, directly or through a
+// symbolic link that the installer made. A link that leads nowhere is left
+// over from a removed installation and goes; the run is then a fresh one.
+char* locatePreviousInstallation() {
+    MemHold<char> probe(SaveStr("%s/%s/%s", DEFAULT_TARGET, DIR_WORD, APP_WORD));
+
+    switch (GetFileType(probe)) {
+    case 0:
+        return nullptr;
+    case 2:
+        break;
+    default:
+        // A real directory at the fixed place: the installation is in /usr,
+        // whatever it holds (also one without its queue database yet).
+        return SaveStr_(DEFAULT_TARGET);
+    }
+
+    char link[LINK_BUF_SIZE] = {};
+    ssize_t len = readlink(probe, link, LINK_BUF_SIZE - 1);
+
+    // The link is followed from where it lies, so that a relative text is
+    // taken relative to /usr/Orvik, as the system itself resolves it.
+    if (!IsDirectory(probe)) {
+        SysCmd(CMD_RM, 1, "%s", probe.get());
+        return nullptr;
+    }
+
+    char* result;
+    if (len > 0 && len < LINK_BUF_SIZE - 1 && link[0] == '/') {
+        result = SaveStr_(link);
+    } else {
+        // A relative text, or one too long for the link buffer: the real path.
+        char real[PATH_MAX];
+        if (!realpath(probe, real)) return nullptr;
+        result = SaveStr_(real);
+    }
+    return StripToBaseName(result);
+}

@@ -1,4 +1,71 @@
-// STUB: placeholder until the module lands.
+// The readiness check, first step of the installation proper: only the
+// superuser installs, and an application directory that still holds the
+// print daemon of an older generation needs the user's consent.
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "MemMgr/MemMgr.h"
+#include "TextMenu/TextMenu.h"
 #include "setup/setup.h"
 
-bool readyForInstallation() { return false; }
+namespace {
+
+constexpr const char* SUPERUSER = "root";
+constexpr const char* ANSWERS = ",y,yes,n,no,";
+constexpr int ANSWER_YES = 2;   // positions 1 and 2 continue
+constexpr int ANSWER_MAX = 510; // characters of one answer line
+constexpr const char* OLD_DAEMON = "QPrintD";
+constexpr const char* OLD_DAEMON_STOP = "QPrintDStop";
+
+// The user declined, or there is no answer: the program ends at once and
+// leaves everything as it is.
+[[noreturn]] void EndUnconfirmed() {
+    fflush(stdout);
+    exit_app(0);
+}
+
+// Reads one answer line into LineBuf; false at end of input. The rest of a
+// line longer than the answer limit is dropped, so it cannot be taken for
+// the next answer.
+bool ReadAnswer() {
+    if (!fgets(LineBuf, ANSWER_MAX + 1, stdin)) return false;
+    if (!strchr(LineBuf, '\n')) {
+        int c;
+        while ((c = getchar()) != EOF && c != '\n') {
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool readyForInstallation() {
+    MemHold<char> user(GetUserName());
+    if (!user || strcmp(user, SUPERUSER) != 0) {
+        // Without a name the user is shown by number, as whoami's absence is.
+        if (!user) user.reset(SaveStr("User ID:  %d", int(getuid())));
+        printf(nlsSetupStrCvt(35), user.get(), my_name);
+        fflush(stdout);
+        flExitTextMenu = true;
+        return false;
+    }
+
+    if (!FindFile(pAppDir, OLD_DAEMON) && !FindFile(pAppDir, OLD_DAEMON_STOP)) return true;
+
+    printf(nlsSetupStrCvt(62), DIR_WORD, DIR_WORD, DIR_WORD, APP_WORD);
+    for (;;) {
+        fputs(nlsSetupStrCvt(63), stdout);
+        fflush(stdout);
+        if (!ReadAnswer()) {
+            fputs("\n", stdout);
+            EndUnconfirmed();
+        }
+        const char* word = GetToken(LineBuf, " \t\r\n");
+        // Whole words only: a word holding the list's separator is none of them.
+        int answer = word && !strchr(word, ANSWERS[0]) ? FindToken(word, ANSWERS) : 0;
+        if (answer == 0) continue;
+        if (answer <= ANSWER_YES) return true;
+        EndUnconfirmed();
+    }
+}

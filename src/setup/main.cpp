@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     InitSysCmdList();
 
     // The first lookup fixes the message language for the whole run.
-    for (int i = 0; i < 5; ++i) InstallInfo[i] = nlsSetupStrCvt(10 + i);
+    for (int i = 0; i < 5; ++i)
+        InstallInfo[i] = nlsSetupStrCvt(10 + i);
     InstallInfo[5] = nullptr;
     InstallSiteInfo[0] = nlsSetupStrCvt(10);
     InstallSiteInfo[1] = nlsSetupStrCvt(11);
