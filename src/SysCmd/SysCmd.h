@@ -51,6 +51,9 @@ char* GetCmdNoFlags(int id);  // "DIR/NAME", allocated
 char* ReadDir(DIR* dir);
 char* GetDirFileList(const char* dir);  // " . .. a b ", allocated
 char* SearchDirFileList(const char* dir, const char* ext);
+// Inner operations shared by the runner and the queries.
+void LookUpCmd(int id);      // first-use lookup of an unlocated command, while enabled
+const char* GetShellDir();   // directory of "sh"; "/bin" when it is not located
 
 // ------------------------------------------------------------- runner
 // One captured output line; the text lives in the same allocation.
@@ -85,3 +88,16 @@ int KillProcessByName(const char* name);
 bool GetDiskSpace(const char* path, DfInfo* info);
 double DUPath(const char* path);
 bool AvailSpace(const char* dir, const char* name, double needed);
+
+// ------------------------------------------------------------ test hooks
+// Puts the layer back in its start state: every command unlocated, first-use
+// discovery enabled, command logging off, no search list built. sysDirs, when
+// given, stands in for the system directories searched before PATH.
+void ResetSysCmdForTests(const char* sysDirs = nullptr);
+// The directories start-up discovery listed since the last reset, one a line.
+const char* SysCmdScanTraceForTests();
+// With flSysCmdDryRun set, SysCmd and SysCmdP build, echo and log their line
+// but hand nothing to the shell and do not wait; the result is 0.
+extern bool flSysCmdDryRun;
+extern char SysCmdLastLine[CMDLINE_SIZE];  // the last line built for the shell
+extern int SysCmdLastWait;  // iWait of the last SysCmd (0 for ids 0 and 1)
