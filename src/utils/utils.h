@@ -125,6 +125,7 @@ void PutLogMsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);
 void ErrorMsg(int level, int status, const char* fmt, ...) ORVIK_PRINTF(3, 4);
 void errormsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);
 [[noreturn]] void exit_app(int status);
+void ResetLogForTests();  // test hook: the next message starts a new log
 
 // ============================================ File creation and removal
 void CreateFile(const char* path, const char* name, const char* mode, const char* owner,
