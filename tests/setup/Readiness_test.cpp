@@ -1,0 +1,146 @@
+// The readiness check: the user, as a stand-in whoami tells it, and the
+// question about an old print daemon, answered on standard input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "SysCmd/SysCmd.h"
+#include "TextMenu/TextMenu.h"
+#include "setup/setup.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+constexpr int RETURNED = 40; // + the result
+
+class Readiness : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/front-ready-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        flUseLog = false;
+        my_name = "setup";
+        fs::create_directories(dir + "/bin");
+        fs::create_directories(dir + "/app");
+        appDir = dir + "/app";
+        pAppDir = appDir.data();
+        binDir = dir + "/bin";
+        oldWhoami = ComList[CMD_WHOAMI].pPath;
+        ComList[CMD_WHOAMI].pPath = binDir.c_str();
+        User("root");
+    }
+    void TearDown() override {
+        ComList[CMD_WHOAMI].pPath = oldWhoami;
+        fs::remove_all(dir);
+    }
+
+    void User(const std::string& name) {
+        std::string path = dir + "/bin/whoami";
+        std::ofstream(path) << "#!/bin/sh\necho " << name << "\n";
+        chmod(path.c_str(), 0755);
+    }
+    void OldDaemon(const char* file) { std::ofstream(appDir + "/" + file) << "old"; }
+
+    // The check in a child with INPUT on standard input; the exit status
+    // carries the result (or 0 when the program ended), output in Out().
+    void Ask(const std::string& input) {
+        std::ofstream(dir + "/stdin") << input;
+        if (!freopen((dir + "/stdin").c_str(), "r", stdin)) _exit(90);
+        if (!freopen((dir + "/stdout").c_str(), "w", stdout)) _exit(91);
+        alarm(60);
+        flExitTextMenu = false;
+        bool ready = readyForInstallation();
+        fflush(stdout);
+        if (!ready && !flExitTextMenu) _exit(92); // a refusal leaves the menu flag set
+        std::ofstream(dir + "/consumed") << ftell(stdin);
+        _exit(RETURNED + ready);
+    }
+    std::string Out() { return ReadFile(dir + "/stdout"); }
+    long Consumed() { return std::stol(ReadFile(dir + "/consumed")); }
+    std::string Warning() {
+        char buf[4096];
+        snprintf(buf, sizeof buf, nlsSetupStrCvt(62), "Orvik", "Orvik", "Orvik", "qpxx");
+        return buf;
+    }
+
+    std::string dir, appDir, binDir;
+    const char* oldWhoami = nullptr;
+};
+
+TEST_F(Readiness, OnlyRootInstalls) {
+    User("admin");
+    OldDaemon("QPrintD"); // not asked about: the user is refused first
+    EXPECT_EXIT(Ask("y\n"), testing::ExitedWithCode(RETURNED + 0), "");
+    EXPECT_EQ(Out(), "admin is logged in\nYou must become root to run setup\n");
+
+    User("rooted"); // the name, not a prefix of it
+    EXPECT_EXIT(Ask(""), testing::ExitedWithCode(RETURNED + 0), "");
+    EXPECT_EQ(Out().rfind("rooted is logged in\n", 0), 0u);
+}
+
+TEST_F(Readiness, RootWithoutOldDaemonGoesOnSilently) {
+    OldDaemon("QPrintDaemon"); // other names do not count
+    EXPECT_EXIT(Ask("left unread\n"), testing::ExitedWithCode(RETURNED + 1), "");
+    EXPECT_EQ(Out(), "");
+    EXPECT_EQ(Consumed(), 0);
+}
+
+TEST_F(Readiness, OldDaemonAsksUntilYes) {
+    OldDaemon("QPrintDStop");
+    EXPECT_EXIT(Ask(" y please\n"), testing::ExitedWithCode(RETURNED + 1), "");
+    EXPECT_EQ(Out(), Warning() + nlsSetupStrCvt(63));
+    EXPECT_NE(Out().find("NOTE: QPrintD is located in <install directory>/Orvik/qpxx\n"),
+              std::string::npos);
+    EXPECT_NE(Out().find("\nDo You want to continue with the installation? [yn] "),
+              std::string::npos);
+
+    // Only y, yes, n and no, whole and in lower case, are answers; the letters
+    // of other languages and empty lines ask again, without the warning.
+    EXPECT_EXIT(Ask("Y\nYES\ns\nj\n\n \t\ny,no\nyesno\nyes\n"),
+                testing::ExitedWithCode(RETURNED + 1), "");
+    EXPECT_EQ(Count(Out(), nlsSetupStrCvt(63)), 9);
+    EXPECT_EQ(Count(Out(), "NOTE: QPrintD"), 1);
+
+    // An overlong line is one answer; its rest is not the next one.
+    EXPECT_EXIT(Ask(std::string(600, 'x') + " yes\ny\n"), testing::ExitedWithCode(RETURNED + 1),
+                "");
+    EXPECT_EQ(Count(Out(), nlsSetupStrCvt(63)), 2);
+    EXPECT_EQ(Consumed(), 600 + 4 + 1 + 2);
+
+    // The last answer may lack its line end.
+    EXPECT_EXIT(Ask("\tyes"), testing::ExitedWithCode(RETURNED + 1), "");
+}
+
+TEST_F(Readiness, NoOrEndOfInputEndsTheProgram) {
+    OldDaemon("QPrintD");
+    for (const char* answer : {"n\n", "no\n", "x\nno thanks\n", ""}) {
+        EXPECT_EXIT(Ask(answer), testing::ExitedWithCode(0), "") << answer;
+        EXPECT_EQ(Out().rfind(Warning() + nlsSetupStrCvt(63), 0), 0u) << answer;
+    }
+    EXPECT_EQ(Out(), Warning() + nlsSetupStrCvt(63) + "\n"); // end of input: line closed
+    EXPECT_TRUE(fs::exists(appDir + "/QPrintD"));
+}
+
+} // namespace
