@@ -2,7 +2,6 @@
 // directory listings on which discovery and the file presence tests rest.
 #include "SysCmd/SysCmd.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -113,6 +112,8 @@ static char TestSysDirs[CMDLINE_SIZE];
 static char* pPathCopy = nullptr;
 // The "SHELL=..." text handed to the environment; it must outlive the process.
 static char* pShellEnv = nullptr;
+// Which directories are private copies made by first-use discovery.
+static bool flOwnPath[SYSCMD_COUNT];
 // Directories listed by start-up discovery, one per line, for the tests.
 static char ScanTrace[CMDLINE_SIZE];
 
@@ -268,6 +269,7 @@ bool FillCmdPath(int id) {
         if (!UsableDir(dir)) continue;
         if (FindFile(dir, entry.pName)) {
             entry.pPath = SaveStr_(dir);
+            flOwnPath[id] = true;
             return true;
         }
     }
@@ -360,22 +362,11 @@ char* SearchDirFileList(const char* dir, const char* ext) {
 
 // ------------------------------------------------------------ test hooks
 
-// True when p lies inside the size bytes from base.
-static bool Inside(const void* p, const void* base, size_t size) {
-    auto at = reinterpret_cast<uintptr_t>(p), from = reinterpret_cast<uintptr_t>(base);
-    return base && at >= from && at < from + size;
-}
-
 void ResetSysCmdForTests(const char* sysDirs) {
-    // Directories found on first use are private copies; the others are
-    // pieces of the cut lists and go with them.
-    size_t pathSize = pPathCopy ? strlen(pPathCopy) + 1 : 0;
-    for (SysCmdEntry& entry : ComList) {
-        const char* p = entry.pPath;
-        if (p && !Inside(p, SearchPaths, sizeof SearchPaths) &&
-            !Inside(p, TestSysDirs, sizeof TestSysDirs) && !Inside(p, pPathCopy, pathSize))
-            PutMem(const_cast<char*>(p));
-        entry.pPath = nullptr;
+    for (int id = 0; id < SYSCMD_COUNT; ++id) {
+        if (flOwnPath[id]) PutMem(const_cast<char*>(ComList[id].pPath));
+        flOwnPath[id] = false;
+        ComList[id].pPath = nullptr;
     }
     PutMem(pPathCopy);
     pPathCopy = nullptr;
