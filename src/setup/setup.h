@@ -91,24 +91,38 @@ void LinkFixedPlace(const char* fixed, const char* appDir);
 bool SameFile(const char* a, const char* b);
 
 // ------------------------------------------------ scripts
-extern const char* const ScriptShShell;
-extern const char* const ScriptCopyRight;
-extern const char* const OrvikPrintqpxxScript;
-extern const char* const pv4DriverScript;
-extern const char* const OrvikQSFScript;
-extern const char* const SimpleScript;
-extern const char* const DemonScript;
-extern const char* const SimpleHPOrvikDemonScript;
-extern const char* const SimpleQePrScript;
-extern const char* const ScriptTail;
+// Script templates: printf formats compiled into the installer. The three
+// queue scripts end in "esac" without a line end.
+extern const char ScriptShShell[];             // "#!/bin/sh", first line of every script
+extern const char ScriptCopyRight[];           // banner; "%d": the year
+extern const char OrvikPrintqpxxScript[];      // six "%s"
+extern const char pv4DriverScript[];           // "%s": the application directory
+extern const char OrvikQSFScript[];            // application directory, queue spool directory
+extern const char SimpleScript[];              // directory to change to, program directory, name
+extern const char DemonScript[];               // six "%s"
+extern const char SimpleHPOrvikDemonScript[];  // eight "%s"
+extern const char SimpleQePrScript[];          // three "%s"
+extern const char ScriptTail[];
 
+// Writes APPDIR/OrvikPrintqpxx, APPDIR/v4DriverScript and APPDIR/OrvikQSF
+// (SPOOL/qpxx as its spool directory); on LPRng hosts links the first into
+// /usr/share/printconf/util when it is not there yet.
 void createQueueScripts(const char* spool);
+// Each writes the shell line, the banner with the current year and the
+// template filled for pAppDir, then sets mode 755. 1 when written; 0 when the
+// file could not be opened ("ERROR: can't open file, %s\n" on standard error)
+// or not wholly written. The QSF script's spool directory is `spool`/qpxx.
 int generateOrvikPrintqpxxScript(const char* path, const char* shell, const char* tmpl);
 int generatev4DriverScript(const char* path, const char* shell, const char* tmpl);
 int generateOrvikQSFScript(const char* path, const char* shell, const char* tmpl,
                            const char* spool);
+// Writes a script from a template of exactly three "%s", each filled with one
+// of a, b, c as a shell word, and sets mode 755.
 void GenSimpleScript(const char* path, const char* shell, const char* tmpl, const char* a,
                      const char* b, const char* c);
+// The text as one shell word, allocated: unchanged when every character
+// stands for itself in the shell, otherwise in single quotes.
+char* ShellWord(const char* text);
 
 // ------------------------------------------------ package list
 // Carries out the package list WORK/name/pkg.list line by line. 0 when the
