@@ -36,9 +36,15 @@ extern const char* const NLS_GERMAN[SETUP_MSG_COUNT];
 extern const char* const NLS_PORTUGUESE[SETUP_MSG_COUNT];
 
 // Setup message n in the language LANG chose at the first lookup. The text
-// is constant and owned by the table; on a UTF-8 terminal it is the text
-// converted from ISO 8859-1.
+// is constant and owned by the table: the caller neither changes nor frees
+// it. When the codeset of LANG (after its first ".", before any "@") is
+// UTF-8 or utf8 in any letter case, it is the row converted from ISO 8859-1,
+// made once per row and kept for the run. A number outside 0 to 70 gives
+// the empty text.
 const char* nlsSetupStrCvt(int n);
+// An allocated copy of an ISO 8859-1 text in UTF-8, owned by the caller
+// (PutMem); none for a null text or when memory cannot be had.
+char* Latin1ToUtf8(const char* text);
 
 // ------------------------------------ command line, previous installation
 // The longest work area, or TARGET/Orvik/qpxx, that the command line may
