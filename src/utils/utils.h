@@ -23,16 +23,19 @@ extern const char common_115[];  // "can't open file, %s"
 
 // ============================================================ Strings
 // Allocated texts come from the memory manager and belong to the caller.
+// Expansions of any length are complete: they are measured, never cut.
 char* SaveStr(const char* fmt, ...) ORVIK_PRINTF(1, 2);  // never none
 char* SaveStr__(const char* fmt, ...) ORVIK_PRINTF(1, 2);  // none for a null fmt
-char* SaveStr_(const char* text);                         // exact copy
+char* SaveStr_(const char* text);  // exact copy; a null text gives the empty text
 
 // Path pieces; each returns its own static buffer, overwritten by its next call.
+// An input longer than the buffer (127 characters, 255 for StripFn, 254 for
+// GenName) is cut to it first. None of them uses strtok.
 char* StripPath(const char* path);     // last component
 char* StripFn(const char* path);       // directory part
 char* StripExt(const char* path);      // cut at the first extension dot
 char* StripPathExt(const char* path);  // last component, cut at its first dot
-char* StripPathName(const char* path);
+char* StripPathName(const char* path);  // without leading './' '../': '../x/y' -> 'x/y'
 char* GenName(const char* text);  // 'hello world-2x' -> 'HelloWorld2x'
 
 int StrLen(const char* text);
@@ -51,10 +54,14 @@ double MaxD(double a, double b);
 char* GetEnv(const char* name);
 char* GetHostname();
 char* GetUserName();
-char* GetToolPath(const char* startPath);
+char* GetToolPath(const char* startPath);  // absolute directory holding the program
 
 // ========================================================== Tokenizer
 // Passing TOKEN_LINE_MODE as the text continues the scan in line mode.
+// Escapes of the copying tokenizers: backslash n, r, t; a backslash before
+// any other character stands for that character; a backslash before a
+// newline (a continued line) stands for nothing; a trailing one is kept.
+// Tokens longer than 254 characters are cut, the rest of them is skipped.
 inline char* const TOKEN_LINE_MODE = reinterpret_cast<char*>(-1);
 
 extern char* szIn;       // scan position
@@ -62,7 +69,7 @@ extern char* szTokenIn;  // just after the last token
 extern char GetTokenBuf[TOKEN_BUF_SIZE];
 extern char chTokenDel;  // delimiter at which the last call stopped
 
-char* Gets(char* buf, int size);
+char* Gets(char* buf, int size);  // one line of standard input; none at its end
 void SetTokenBuf(char* text);
 char* GetTokenBufInput();
 char* GetToken(const char* text, const char* delims);
@@ -72,9 +79,12 @@ char* GetTokenParse(char* text, const char* delims);
 int ParseStr(char* text, const char* delims, char** slots, int max);
 char* GetTokenN(const char* text, const char* delims, int n);
 int GetTokenCount(const char* text, const char* delims);
+// Tokens of more than 509 characters are never found.
 int FindToken(const char* token, const char* list);   // 1-based, 0 absent
 int FindTokenC(const char* token, const char* list);  // ignoring case
+// Empty pieces count as elements (',a' holds '' and 'a'); '' holds none.
 int FindTokenWithDelim(const char* list, const char* token, char sep);
+// Never lengthens the list: a closing separator that would not fit is left out.
 void SortTokens(char* list, char sep, bool ignoreCase);
 
 // ======================================================= File reading
@@ -97,8 +107,10 @@ int OpenRawFile(const char* path, int flags);
 bool OpenInputFile(const char* path, int level);
 bool OpenInputFileF(int level, const char* fmt, ...) ORVIK_PRINTF(2, 3);
 void CloseInputFile();
-bool GetFileLine();
+bool GetFileLine();  // lines ending in backslash-newline continue, within LineBuf
 bool GetFileTextLine(const char* delims);
+// Filtered: comments removed (a block comment may span lines; its inner
+// lines are consumed, not returned), leading blanks and line end dropped.
 int GetLine();
 int GetLineN(int n);
 int GetLinePos(long offset);
@@ -112,7 +124,7 @@ long GetFileTime(const char* path);
 int GetFileType(const char* path);  // 0 none, 1 directory, 2 symbolic link, 3 other
 bool FindFile(const char* dir, const char* name);
 bool FindFile_(const char* dir, const char* name);
-char* FindExistingPath(const char* path, int* exact);
+char* FindExistingPath(const char* path, int* exact);  // always ends ('/', '.')
 
 // ================================================ Log and error reports
 extern bool flUseLog;        // logging on; main sets it first
