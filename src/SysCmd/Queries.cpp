@@ -108,16 +108,18 @@ char* CheckProcTableForExecs(const char* names) {
         char* ids = GetSysPsIdList(name);
         if (!ids) continue;
         ++count;
-        // Every entry leaves room for the mark that says the report is cut.
-        int n = snprintf(nullptr, 0, "%s (%s)\n", name, ids);
-        if (n < 0 || used + size_t(n) + sizeof kMore > sizeof report) {
-            memcpy(report + used, kMore, sizeof kMore);
-            PutMem(ids);
-            break;
-        }
-        snprintf(report + used, sizeof report - used, "%s (%s)\n", name, ids);
-        used += size_t(n);
+        // Every entry leaves room for the mark that says the report is cut;
+        // an entry that does not fit whole is cut before the mark.
+        const size_t room = sizeof report - used;
+        int n = snprintf(report + used, room - (sizeof kMore - 1), "%s (%s)\n", name, ids);
         PutMem(ids);
+        if (n >= 0 && size_t(n) + sizeof kMore <= room) {
+            used += size_t(n);
+            continue;
+        }
+        used = strlen(report);
+        memcpy(report + used, kMore, sizeof kMore);
+        break;
     }
     return count ? SaveStr_(report) : nullptr;
 }
