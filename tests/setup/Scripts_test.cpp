@@ -11,11 +11,14 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
 #include "MemMgr/MemMgr.h"
+#include "SysCmd/SysCmd.h"
 #include "setup/setup.h"
 
 namespace fs = std::filesystem;
@@ -286,6 +289,25 @@ TEST_F(ScriptsTest, GeneratingAgainOverwritesAndAnUnopenableFileIsReported) {
     EXPECT_FALSE(fs::exists(root / "no-such-dir"));
 }
 
+// Writes the QSF script while files may not grow beyond 100 bytes; exits 0
+// when the generator reported the failure and left the file not executable.
+[[noreturn]] void WriteQsfWithinLimit(const std::string& path) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{100, 100};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int written = generateOrvikQSFScript(path.c_str(), ScriptShShell, OrvikQSFScript, "/var/spool");
+    struct stat info {};
+    stat(path.c_str(), &info);
+    std::exit(written == 0 && (info.st_mode & 0111) == 0 ? 0 : 1);
+}
+
+// A script cut off by a write failure is reported, and not made executable.
+TEST_F(ScriptsTest, AScriptThatCannotBeWrittenWhollyIsReported) {
+    const std::string path = Script("OrvikQSF").string();
+    EXPECT_EXIT(WriteQsfWithinLimit(path), testing::ExitedWithCode(0),
+                "ERROR: can't write file, " + path + "\n");
+}
+
 TEST_F(ScriptsTest, TheFlagFileChoosesTheBranchAndItsLastKnownWordCounts) {
     GenerateAll();
     const std::vector<std::pair<std::optional<std::string>, std::string>> cases = {
@@ -549,6 +571,9 @@ TEST_F(ScriptsTest, LauncherRecordsTheCallersDirectoryAndStartsTheProgram) {
     EXPECT_EQ(lines[11], "cd '" + app + "'");
     EXPECT_EQ(lines[12], "exec '" + app + "'/prog \"$@\"");
     EXPECT_EQ(Shell("dash -n " + Quote(launcher.string())), 0);
+    struct stat info {};
+    ASSERT_EQ(stat(launcher.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
 
     fs::create_directories(root / "work");
     Call c = RunOnce(launcher, {"one two", "*", "three"}, {}, "", root / "work");
@@ -563,6 +588,75 @@ TEST_F(ScriptsTest, LauncherRecordsTheCallersDirectoryAndStartsTheProgram) {
     c = RunOnce(Script("OrvikPrintqpxx"), {"1", "u", "t", "1", "", "f"}, {}, "", {}, "laserV5");
     EXPECT_EQ(c.args, (Args{"-dlaserV5", "-i", "f"}));
     EXPECT_EQ(c.cwd, app);
+}
+
+TEST_F(ScriptsTest, CreateQueueScriptsWritesAllThreeIntoTheApplicationDirectory) {
+    createQueueScripts(spool.c_str());
+    for (const char* name : {"OrvikPrintqpxx", "v4DriverScript", "OrvikQSF"})
+        EXPECT_EQ(Lines(ReadFile(Script(name)))[7], "ToolPath=" + app) << name;
+    EXPECT_EQ(Lines(ReadFile(Script("OrvikQSF")))[8], "SpoolDir=" + (spool / "qpxx").string());
+}
+
+// Runs inside the sandbox only, where /usr is a private overlay: the link
+// into LPRng's printconf directory is made once, through TARGET/Orvik/qpxx,
+// and only on an LPRng host that has the directory.
+TEST(PrintconfLink, LprngHostsGetTheInterfaceLinkedOnce) {
+    const std::string util = "/usr/share/printconf/util";
+    if (!std::getenv("ORVIK_SCRIPTS_IN_SANDBOX")) {
+        const std::string sandbox = std::string(ORVIK_SOURCE_DIR) + "/tools/sandbox";
+        if (Shell(Quote(sandbox) + " --probe >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "the sandbox cannot be made here";
+        char out[] = "/tmp/orvik-printconf-XXXXXX";
+        ASSERT_NE(mkdtemp(out), nullptr);
+        const std::string log = std::string(out) + "/out";
+        int status = Shell("timeout 120 " + Quote(sandbox) + " -- env ORVIK_SCRIPTS_IN_SANDBOX=1 " +
+                           Quote(fs::read_symlink("/proc/self/exe").string()) +
+                           " --gtest_filter=PrintconfLink.* >" + Quote(log) + " 2>&1");
+        EXPECT_EQ(status, 0) << ReadFile(log);
+        EXPECT_NE(ReadFile(log).find("[  PASSED  ] 1 test"), std::string::npos) << ReadFile(log);
+        fs::remove_all(out);
+        return;
+    }
+    char pattern[] = "/tmp/orvik-printconf-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    std::string target = (dir / "target").string();
+    std::string app = target + "/Orvik/qpxx";
+    fs::create_directories(app);
+    fs::create_directories(dir / "lpd");
+    pTargetInstallDir = target.data();
+    pAppDir = app.data();
+    const std::string lpdDir = (dir / "lpd").string();
+    ComList[CMD_LPD].pPath = lpdDir.c_str();
+    auto lpdSays = [&](const std::string& version) {
+        WriteFile(dir / "lpd" / "lpd", "#!/bin/sh\necho '" + version + "'\n");
+        fs::permissions(dir / "lpd" / "lpd", fs::perms(0755));
+    };
+    const fs::path link = fs::path(util) / "OrvikPrintqpxx";
+
+    lpdSays("lpd (LPRng-3.8.28)");
+    createQueueScripts((dir / "spool").c_str()); // no printconf directory: nothing to do
+    EXPECT_TRUE(fs::exists(fs::path(app) / "OrvikQSF"));
+    EXPECT_FALSE(fs::exists(util));
+
+    fs::create_directories(util);
+    lpdSays("lpd 0.48 BSD");
+    createQueueScripts((dir / "spool").c_str()); // not LPRng: no link
+    EXPECT_FALSE(fs::is_symlink(link));
+
+    lpdSays("lpd (LPRng-3.8.28)");
+    createQueueScripts((dir / "spool").c_str());
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link).string(), target + "/Orvik/qpxx/OrvikPrintqpxx");
+
+    fs::remove(link);
+    fs::create_symlink("/elsewhere", link);
+    createQueueScripts((dir / "spool").c_str()); // an entry is there already: kept
+    EXPECT_EQ(fs::read_symlink(link).string(), "/elsewhere");
+    ComList[CMD_LPD].pPath = nullptr;
+    pTargetInstallDir = nullptr;
+    pAppDir = nullptr;
+    fs::remove_all(dir);
 }
 
 TEST(ShellWord, QuotesOnlyWhatTheShellWouldInterpret) {
