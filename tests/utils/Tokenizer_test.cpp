@@ -33,8 +33,6 @@ TEST(GetToken, SkipsDelimitersAndRecordsTheLastOne) {
     EXPECT_EQ(Tok(GetToken(nullptr, " ")), "<null>");
     EXPECT_EQ(Tok(GetToken(",,,", ",")), "<null>");
     EXPECT_EQ(chTokenDel, ',');
-    EXPECT_EQ(Tok(GetToken("", ",")), "<null>");
-    EXPECT_EQ(chTokenDel, 0);
     EXPECT_EQ(Tok(GetToken("abc", ",")), "abc");
     EXPECT_EQ(chTokenDel, 0); // ended at the terminator
     EXPECT_EQ(*szTokenIn, 0);
@@ -44,7 +42,6 @@ TEST(GetToken, EscapesAndLineContinuations) {
     EXPECT_EQ(Tok(GetToken("a\\,b,c", ",")), "a,b");
     EXPECT_EQ(Tok(GetToken(nullptr, ",")), "c");
     EXPECT_EQ(Tok(GetToken("a\\n", ",")), "a\n");
-    EXPECT_EQ(Tok(GetToken("\\t\\r\\\\x", ",")), "\t\r\\x");
     // A backslash at the very end is kept; the scan stops at the terminator.
     auto trailing = Exact("ab\\");
     EXPECT_EQ(Tok(GetToken(trailing.get(), " ")), "ab\\");
@@ -85,17 +82,10 @@ TEST(GetToken, CursorVariantLeavesTheGlobalScanAlone) {
     char out[TOKEN_BUF_SIZE];
     char* cursor = nullptr;
     EXPECT_EQ(Tok(GetTokenD("p:q", ":", &cursor, out)), "p");
-    EXPECT_EQ(chTokenDel, ':');
     EXPECT_EQ(Tok(GetTokenD(nullptr, ":", &cursor, out)), "q");
     EXPECT_EQ(Tok(GetTokenD(nullptr, ":", &cursor, out)), "<null>");
     EXPECT_EQ(szIn, globalIn);
     EXPECT_STREQ(GetTokenBuf, "g1");
-
-    char line[] = "u\nv";
-    cursor = line;
-    EXPECT_EQ(Tok(GetTokenD(TOKEN_LINE_MODE, " \n", &cursor, out)), "<null>");
-    EXPECT_EQ(cursor, line); // not stored on the line-mode null
-    EXPECT_EQ(Tok(GetTokenD(nullptr, nullptr, nullptr, out)), "<null>");
 }
 
 TEST(Splitters, GetTokenParseCutsInPlace) {
@@ -106,10 +96,8 @@ TEST(Splitters, GetTokenParseCutsInPlace) {
     EXPECT_EQ(Tok(GetTokenParse(nullptr, ":")), "b");
     EXPECT_EQ(GetTokenParse(nullptr, ":"), nullptr);
 
-    char lead[] = "::x\\:y:z";
+    char lead[] = "::x\\:y";
     EXPECT_EQ(Tok(GetTokenParse(lead, ":")), "x\\:y"); // escape kept untranslated
-    EXPECT_EQ(Tok(GetTokenParse(nullptr, ":")), "z");
-
     auto trailing = Exact("p\\");
     EXPECT_EQ(Tok(GetTokenParse(trailing.get(), " ")), "p\\");
     EXPECT_EQ(GetTokenParse(nullptr, " "), nullptr);
@@ -122,21 +110,15 @@ TEST(Splitters, GetTokenParseCutsInPlace) {
 
 TEST(Splitters, ParseStrFillsAtMostMaxSlots) {
     char text[] = " a b c ";
-    char* slots[3] = {text, text, text};
+    char* slots[2];
     EXPECT_EQ(ParseStr(text, " ", slots, 2), 2);
-    EXPECT_STREQ(slots[0], "a");
     EXPECT_STREQ(slots[1], "b");
     EXPECT_STREQ(text + 5, "c "); // the rest is untouched
-    EXPECT_EQ(ParseStr(nullptr, " ", slots, 3), 0);
-    EXPECT_EQ(slots[0], nullptr);
-    char empty[] = "   ";
-    EXPECT_EQ(ParseStr(empty, " ", slots, 3), 0);
 }
 
 TEST(Splitters, NthTokenAndCountKeepTheScanState) {
     EXPECT_EQ(Tok(GetTokenN("a b c", " ", 3)), "c");
     EXPECT_EQ(Tok(GetTokenN("a b c", " ", 4)), "<null>");
-    EXPECT_EQ(Tok(GetTokenN("a b c", " ", 0)), "a");
 
     GetToken("one two three", " ");
     char* in = szIn;
@@ -144,7 +126,6 @@ TEST(Splitters, NthTokenAndCountKeepTheScanState) {
     char del = chTokenDel;
     EXPECT_EQ(GetTokenCount("a b c", " "), 3);
     EXPECT_EQ(GetTokenCount(nullptr, " "), 2); // what remains of the scan
-    EXPECT_EQ(GetTokenCount("", " "), 0);
     EXPECT_EQ(szIn, in);
     EXPECT_EQ(szTokenIn, tokenIn);
     EXPECT_EQ(chTokenDel, del);
@@ -158,14 +139,9 @@ TEST(TokenLists, FindTokenMatchesWholeWords) {
     EXPECT_EQ(FindToken("inst", ",install,-v"), 0);
     EXPECT_EQ(FindToken("y", ",y,yes,n,no,"), 1);
     EXPECT_EQ(FindToken("no", ",y,yes,n,no,"), 4);
-    EXPECT_EQ(FindToken("ab", ",a,b,c,"), 0);
     EXPECT_EQ(FindToken("b", ",ab,b"), 2);
     EXPECT_EQ(FindToken("a", ",ab,b"), 0);
-    EXPECT_EQ(FindToken("Y", ",y,yes,"), 0);
     EXPECT_EQ(FindToken("bin", " . .. bin sbin "), 3);
-    EXPECT_EQ(FindToken(nullptr, ",a,"), 0);
-    EXPECT_EQ(FindToken("a", nullptr), 0);
-    EXPECT_EQ(FindToken("a", ""), 0);
 }
 
 TEST(TokenLists, EmptyTokenIsFoundAtAClosingSeparator) {
@@ -173,7 +149,6 @@ TEST(TokenLists, EmptyTokenIsFoundAtAClosingSeparator) {
     EXPECT_EQ(FindToken("", ",a,,b"), 2);
     EXPECT_EQ(FindToken("", ",a,b"), 0);
     EXPECT_EQ(FindToken("", " . .. "), 3);
-    EXPECT_EQ(FindTokenC("", ",a,b,"), 3);
 }
 
 TEST(TokenLists, OverlongPatternsFindNothing) {
@@ -191,19 +166,14 @@ TEST(TokenLists, CaseInsensitiveAndPlainLists) {
     EXPECT_EQ(FindTokenC("TABLE", ",tr,/tr,td,/td,table,/table,"), 5);
     EXPECT_EQ(FindTokenC("/Table", ",tr,/tr,td,/td,table,/table"), 6);
     EXPECT_EQ(FindTokenC("tab", ",tr,table,"), 0);
-
     EXPECT_EQ(FindTokenWithDelim("a,b,c", "b", ','), 2);
     EXPECT_EQ(FindTokenWithDelim("a,b,c", "d", ','), 0);
-    EXPECT_EQ(FindTokenWithDelim("a,b,c", "a", ','), 1);
-    EXPECT_EQ(FindTokenWithDelim("a,b,c", "c", ','), 3);
     EXPECT_EQ(FindTokenWithDelim("a,b,c", "a,b", ','), 0);
-    // Empty pieces are elements like any other.
+    // Empty pieces are elements like any other; an empty list has none.
     EXPECT_EQ(FindTokenWithDelim(",a", "a", ','), 2);
     EXPECT_EQ(FindTokenWithDelim(",a", "", ','), 1);
     EXPECT_EQ(FindTokenWithDelim("a,,b", "b", ','), 3);
-    EXPECT_EQ(FindTokenWithDelim("a,", "", ','), 2);
     EXPECT_EQ(FindTokenWithDelim("", "", ','), 0);
-    EXPECT_EQ(FindTokenWithDelim(nullptr, "a", ','), 0);
 }
 
 TEST(TokenLists, SortTokensOrdersInPlaceWithoutGrowing) {
@@ -213,9 +183,6 @@ TEST(TokenLists, SortTokensOrdersInPlaceWithoutGrowing) {
     char b[] = "abc,ab,";
     SortTokens(b, ',', false);
     EXPECT_STREQ(b, "ab,abc,");
-    char c[] = ",,b,a,";
-    SortTokens(c, ',', false);
-    EXPECT_STREQ(c, ",,a,b,");
     // The unclosed last element moves forward: the closing separator the
     // sorted list would gain does not fit and is left out.
     auto d = Exact("c,a");
@@ -227,13 +194,9 @@ TEST(TokenLists, SortTokensOrdersInPlaceWithoutGrowing) {
     char f[] = "B,a,C,";
     SortTokens(f, ',', true);
     EXPECT_STREQ(f, "a,B,C,");
-    char g[] = "B,a,C,";
-    SortTokens(g, ',', false);
-    EXPECT_STREQ(g, "B,C,a,");
     char h[] = "z,x\\,y,";
     SortTokens(h, ',', false);
     EXPECT_STREQ(h, "x\\,y,z,"); // an escaped separator does not split
-    SortTokens(nullptr, ',', false);
 }
 
 class GetsTest : public ::testing::Test {
@@ -256,28 +219,20 @@ class GetsTest : public ::testing::Test {
 };
 
 TEST_F(GetsTest, ReadsOneLineAndEndsAtEndOfInput) {
-    char buf[16];
+    char buf[4];
     Feed("");
     EXPECT_EQ(Gets(buf, sizeof buf), nullptr);
-    Feed("yes\n\nlast");
-    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "yes");
-    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), ""); // an empty line is not the end
-    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "last");
-    EXPECT_EQ(Gets(buf, sizeof buf), nullptr);
-    EXPECT_EQ(Gets(buf, sizeof buf), nullptr);
-}
-
-TEST_F(GetsTest, LongLinesArriveInPiecesAndByte255Ends) {
-    char buf[4];
-    Feed("abcdefg\n");
-    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "abc");
+    Feed("no\n\nabcdefg\nok\xffrest");
+    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "no");
+    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "");    // an empty line is not the end
+    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "abc"); // a long line comes in pieces
     EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "def");
     EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "g");
-    EXPECT_EQ(Gets(buf, 1), buf);
-    EXPECT_STREQ(buf, "");
-    Feed("ok\xffrest\n");
-    char big[16];
-    EXPECT_EQ(Tok(Gets(big, sizeof big)), "ok");
-    Feed("\xff");
-    EXPECT_EQ(Gets(big, sizeof big), nullptr);
+    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "ok"); // byte 255 ends like end of input
+    Feed("last");
+    EXPECT_EQ(Tok(Gets(buf, 1)), "");
+    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "las");
+    EXPECT_EQ(Tok(Gets(buf, sizeof buf)), "t");
+    EXPECT_EQ(Gets(buf, sizeof buf), nullptr);
+    EXPECT_EQ(Gets(buf, sizeof buf), nullptr);
 }
