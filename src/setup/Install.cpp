@@ -77,7 +77,7 @@ int installFromSite(const char* work) {
 
 // The archive is only ever appended to, and uncompress asks before it
 // overwrites: leftovers of an earlier attempt go first.
-static void removeStaleArchive(const char* work) {
+void RemoveStaleArchive(const char* work) {
     static constexpr const char* SUFFIXES[] = {".tar.Z", ".tar"};
     for (const char* suffix : SUFFIXES) {
         MemHold<char> path(SaveStr("%s/%s%s", work, ARCHIVE_BASE, suffix));
@@ -86,7 +86,7 @@ static void removeStaleArchive(const char* work) {
 }
 
 static void unpackArchive(const char* work) {
-    removeStaleArchive(work);
+    RemoveStaleArchive(work);
     genZFile();
 
     MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE));

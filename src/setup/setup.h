@@ -149,6 +149,7 @@ int Install();
 // Inner steps of installFromSite, visible for the tests.
 void PrepareWorkArea(const char* work);                 // removed if there, made afresh
 void CopySiteFiles(const char* site, const char* work);  // the words of LineBuf
+void RemoveStaleArchive(const char* work);  // WORK/Linuxi386Qpxx.tar.Z and .tar
 
 // ------------------------------------------- relocation and clean-up
 // Moves CURRENT/Orvik/qpxx to TARGET/Orvik/qpxx and points the fixed place

@@ -1,0 +1,125 @@
+// The disk list and the archive assembly, in a private work area.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "setup/setup.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DisksTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/disks_test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        savedWork_ = pOrvikInstallDir;
+        pOrvikInstallDir = dir_.data();
+        ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
+    }
+    void TearDown() override {
+        pOrvikInstallDir = savedWork_;
+        if (chdir(cwd_) != 0) ADD_FAILURE() << "cannot return to " << cwd_;
+        fs::remove_all(dir_);
+    }
+
+    void put(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
+    }
+    std::string archive() const {
+        std::ifstream in(dir_ + "/Linuxi386Qpxx.tar.Z", std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::string dir_;
+    char* savedWork_ = nullptr;
+    char cwd_[4096] = {};
+};
+
+TEST_F(DisksTest, LowerCaseListIsReadAsItStands) {
+    put("disks", "disks isize Pkg_Tar.aa\nend_of_list\nTrailer\n");
+    put("DISKS", "ignored\n");
+    GetDisksData(dir_.c_str());
+    EXPECT_STREQ(LineBuf, "disks isize Pkg_Tar.aa\nend_of_list\nTrailer\n");
+}
+
+TEST_F(DisksTest, CapitalListIsTurnedToCapitalsUpToTheMarker) {
+    put("DISKS", "disks pkg_tar.aa\npkg_tar.ab\nend_of_list\nafter\n");
+    GetDisksData(dir_.c_str());
+    EXPECT_STREQ(LineBuf, "DISKS PKG_TAR.AA\nPKG_TAR.AB\nend_of_list\nafter\n");
+
+    // A marker in capitals is no marker: everything is turned.
+    put("DISKS", "pkg_tar.aa END_OF_LIST pkg_tar.ab\n");
+    GetDisksData(dir_.c_str());
+    EXPECT_STREQ(LineBuf, "PKG_TAR.AA END_OF_LIST PKG_TAR.AB\n");
+}
+
+TEST_F(DisksTest, NoListEndsTheProgramWithStatusOne) {
+    EXPECT_EXIT(GetDisksData(dir_.c_str()), ::testing::ExitedWithCode(1),
+                "ERROR: can't open file, OrvikInstall/disks");
+}
+
+TEST_F(DisksTest, PiecesAreJoinedInListOrderAndOthersPassedOver) {
+    put("pkg_tar.ab", "BB");
+    put("pkg_tar.aa", "AA");
+    put("pkg_tar.ac", "CC");
+    put("pkg_tar", "no dot");
+    put("Pkg_tar.ad", "mixed case");
+    put("pkg_tar.ae", "after the marker");
+    put("isize", "12\n");
+    // Out of name order on purpose; a tab joins two names into one word that
+    // names no file; a listed piece that is missing is skipped.
+    put("disks", "disks isize pkg_tar.ab\r\npkg_tar.aa pkg_tar Pkg_tar.ad\n"
+                 "pkg_tar.zz\npkg_tar.ac\tpkg_tar.aa\nend_of_list pkg_tar.ae\n");
+    genZFile();
+    EXPECT_EQ(archive(), "BBAA");
+
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    EXPECT_EQ(fs::canonical(here), fs::canonical(dir_)) << "the work area is left current";
+}
+
+TEST_F(DisksTest, CapitalPiecesAreFoundThroughTheCapitalList) {
+    put("PKG_TAR.AA", "one,");
+    put("PKG_TAR.AB", "two");
+    put("DISKS", "disks pkg_tar.aa pkg_tar.ab\nend_of_list\n");
+    genZFile();
+    EXPECT_EQ(archive(), "one,two");
+}
+
+TEST_F(DisksTest, ArchiveIsAppendedToNotReplaced) {
+    put("pkg_tar.aa", "new");
+    put("Linuxi386Qpxx.tar.Z", "old-");
+    put("disks", "pkg_tar.aa\nend_of_list\n");
+    genZFile();
+    EXPECT_EQ(archive(), "old-new");
+}
+
+TEST_F(DisksTest, NamesThatWouldNeedQuotingAreNotPieces) {
+    EXPECT_TRUE(IsPlainSiteName("pkg_tar.aa"));
+    EXPECT_TRUE(IsPlainSiteName("sub/PKG_TAR.AB-1+x,y=z@h%:"));
+    for (const char* bad : {"", "a;b", "a$(x)", "a`x`", "a b", "a\"b", "a'b", "a>b", "a|b", "a*",
+                            "a\tb", "a&b", "a\\b"})
+        EXPECT_FALSE(IsPlainSiteName(bad)) << bad;
+    EXPECT_FALSE(IsPlainSiteName(nullptr));
+
+    // Such a piece is passed over: nothing of it reaches a shell line.
+    put("pkg_tar.a;touch>pwned", "X");
+    put("pkg_tar.aa", "ok");
+    put("disks", "pkg_tar.a;touch>pwned pkg_tar.aa\nend_of_list\n");
+    genZFile();
+    EXPECT_EQ(archive(), "ok");
+    EXPECT_FALSE(fs::exists(dir_ + "/pwned"));
+}
+
+} // namespace
