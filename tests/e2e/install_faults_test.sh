@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sites and packages that cannot be installed whole end the run with
+# status 1: a piece the disk list names is missing from the site; a piece
+# the list leaves out truncates the archive; an attribute of the package
+# list fails, leaving the lines before it in effect and nothing after it.
+. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/lib_install.sh"
+
+make_site --piece-size 512 --drop-piece pkg_tar.ab "$DEMO_PKG" "$E2E_DIR/site-drop"
+make_site --piece-size 512 --unlisted-piece pkg_tar.ab "$DEMO_PKG" "$E2E_DIR/site-unlisted"
+copy_pkg "$E2E_DIR/pkg-bad"
+sed -i 's/^c qsf mode 755$/&\nc release.txt mode not-a-mode/' "$E2E_DIR/pkg-bad/pkg.list"
+grep -q not-a-mode "$E2E_DIR/pkg-bad/pkg.list" || fail "could not plant the failing attribute"
+make_site "$E2E_DIR/pkg-bad" "$E2E_DIR/site-bad"
+
+run_box "$E2E_DIR/site-drop" '
+run_setup drop
+SITE=$E2E_DIR/site-unlisted run_setup unlisted
+SITE=$E2E_DIR/site-bad run_setup bad
+'
+
+expect_status drop 1
+grep -q ERROR "$E2E_DIR/drop.out" || fail "drop: no error shown"
+expect_absent drop /usr/Orvik
+expect_absent drop /var/spool/Orvik
+
+expect_status unlisted 1
+expect_absent unlisted /usr/Orvik
+grep -q pkg_tar.ab "$E2E_DIR/unlisted.log" && fail "unlisted: pkg_tar.ab was used after all"
+
+expect_status bad 1
+grep -q ERROR "$E2E_DIR/bad.out" || fail "bad: no error shown"
+expect_mode bad /usr/Orvik/qpxx/qpqadmin f 755 root
+expect_mode bad /usr/Orvik/qpxx/qsf f 755       # the final modes were not reached
+expect_mode bad /usr/Orvik/qpxx/release.txt f 644 # copied; its mode failed
+expect_absent bad /usr/Orvik/qpxx/driver
+expect_absent bad /usr/Orvik/qpxx/lib
+expect_absent bad /usr/bin/qpdemo
+expect_flag bad BSD # a fresh installation writes the flag file and scripts first
+expect_mode bad /usr/Orvik/qpxx/OrvikPrintqpxx f 755
+expect_calls bad # the run ended before the clean-up
+echo "PASS"
