@@ -74,16 +74,6 @@ TEST_F(InstallTest, TheEndMarkerEndsTheListOrOnlyItsLine) {
     EXPECT_EQ(workFiles(), (std::set<std::string>{"a", "disks", "e"}));
 }
 
-TEST_F(InstallTest, CopiesKeepModeAndTime) {
-    fs::permissions(site_ + "/a", fs::perms::owner_read | fs::perms::group_read);
-    const auto when = fs::last_write_time(site_ + "/a") - std::chrono::hours(48);
-    fs::last_write_time(site_ + "/a", when);
-    copy("a\nend_of_list\n");
-    EXPECT_EQ(fs::status(work_ + "/a").permissions(),
-              fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_EQ(fs::last_write_time(work_ + "/a"), when);
-}
-
 TEST_F(InstallTest, AFileThatCannotBeCopiedEndsTheProgram) {
     EXPECT_EXIT(copy("a missing b\nend_of_list\n"), ::testing::ExitedWithCode(1), "");
 }
