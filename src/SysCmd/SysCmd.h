@@ -7,6 +7,7 @@
 #include <dirent.h>
 
 // Command ids: the index of a tool in ComList.
+// clang-format off
 enum SysCmdId : int {
     CMD_RAW = 0, CMD_RAW_LOG, CMD_CANCEL, CMD_CAT, CMD_CHGRP, CMD_CHMOD, CMD_CHOWN, CMD_CLEAR,
     CMD_COMPRESS, CMD_CP, CMD_CP_R, CMD_CUPSD, CMD_ID, CMD_ECHO, CMD_EJECT_F, CMD_EJECT_Q,
@@ -21,39 +22,40 @@ enum SysCmdId : int {
     CMD_LSQUE, CMD_STARTSRC, CMD_STOPSRC, CMD_LSSRC,
     CMD_END  // 83: the end marker
 };
+// clang-format on
 
-constexpr int SYSCMD_COUNT = CMD_END + 1;   // 84 entries
-constexpr int CMDLINE_SIZE = 4096;          // SysCmd and capture command lines
-constexpr int CMDLINE_P_SIZE = 512;         // SysCmdP command line
-constexpr int RESP_PIECE = 4096;            // captured lines: pieces of 4095 characters
+constexpr int SYSCMD_COUNT = CMD_END + 1; // 84 entries
+constexpr int CMDLINE_SIZE = 4096;        // SysCmd and capture command lines
+constexpr int CMDLINE_P_SIZE = 512;       // SysCmdP command line
+constexpr int RESP_PIECE = 4096;          // captured lines: pieces of 4095 characters
 
 // One entry of the command table.
 struct SysCmdEntry {
-    const char* pName;   // file name; "" for ids 0 and 1; none in the end marker
-    const char* pFlags;  // default options, "" when none
-    const char* pPath;   // directory holding the tool; none until located
-    int iWait;           // after the run: 0 return, n sleep n s, -1 wait for the process
+    const char* pName;  // file name; "" for ids 0 and 1; none in the end marker
+    const char* pFlags; // default options, "" when none
+    const char* pPath;  // directory holding the tool; none until located
+    int iWait;          // after the run: 0 return, n sleep n s, -1 wait for the process
 };
 
 extern SysCmdEntry ComList[SYSCMD_COUNT];
-extern char SearchPaths[];     // "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc"
-extern char* FullSearchPath;   // SearchPaths ":" PATH; first-use search list
-extern bool flInitSysCmd;      // 1: first-use discovery still enabled
-extern bool flSysCmdLog;       // the runner echoes and logs
+extern char SearchPaths[];   // "/usr/sbin:/usr/bin:/bin:/sbin:/etc:/usr/etc"
+extern char* FullSearchPath; // SearchPaths ":" PATH; first-use search list
+extern bool flInitSysCmd;    // 1: first-use discovery still enabled
+extern bool flSysCmdLog;     // the runner echoes and logs
 
 // ------------------------------------------------- table and discovery
 void InitSysCmdList();
-bool FillCmdPaths(const char* dir);  // 1 while some command is still missing
-bool FillCmdPath(int id);            // 1 when found
+bool FillCmdPaths(const char* dir); // 1 while some command is still missing
+bool FillCmdPath(int id);           // 1 when found
 int TestCmd(int id);
-char* GetCmd(int id);         // "DIR/NAME FLAGS", allocated; none when unlocated
-char* GetCmdNoFlags(int id);  // "DIR/NAME", allocated
+char* GetCmd(int id);        // "DIR/NAME FLAGS", allocated; none when unlocated
+char* GetCmdNoFlags(int id); // "DIR/NAME", allocated
 char* ReadDir(DIR* dir);
-char* GetDirFileList(const char* dir);  // " . .. a b ", allocated
+char* GetDirFileList(const char* dir); // " . .. a b ", allocated
 char* SearchDirFileList(const char* dir, const char* ext);
 // Inner operations shared by the runner and the queries.
-void LookUpCmd(int id);      // first-use lookup of an unlocated command, while enabled
-const char* GetShellDir();   // directory of "sh"; "/bin" when it is not located
+void LookUpCmd(int id);    // first-use lookup of an unlocated command, while enabled
+const char* GetShellDir(); // directory of "sh"; "/bin" when it is not located
 
 // ------------------------------------------------------------- runner
 // One captured output line; the text lives in the same allocation.
@@ -82,8 +84,8 @@ struct DfInfo {
     double dAvail;
 };
 
-char* GetSysPsIdList(const char* name);           // " 812 901 " or none
-char* CheckProcTableForExecs(const char* names);  // "qprint ( 812 901 )\n"... or none
+char* GetSysPsIdList(const char* name);          // " 812 901 " or none
+char* CheckProcTableForExecs(const char* names); // "qprint ( 812 901 )\n"... or none
 int KillProcessByName(const char* name);
 bool GetDiskSpace(const char* path, DfInfo* info);
 double DUPath(const char* path);
@@ -99,5 +101,5 @@ const char* SysCmdScanTraceForTests();
 // With flSysCmdDryRun set, SysCmd and SysCmdP build, echo and log their line
 // but hand nothing to the shell and do not wait; the result is 0.
 extern bool flSysCmdDryRun;
-extern char SysCmdLastLine[CMDLINE_SIZE];  // the last line built for the shell
-extern int SysCmdLastWait;  // iWait of the last SysCmd (0 for ids 0 and 1)
+extern char SysCmdLastLine[CMDLINE_SIZE]; // the last line built for the shell
+extern int SysCmdLastWait;                // iWait of the last SysCmd (0 for ids 0 and 1)
