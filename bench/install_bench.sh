@@ -44,9 +44,14 @@ gen_package() {
         for i in 1 2 3; do printf 'data %s %s\n' "$d" "$i" >"$p/d$d/sub/x$i"; done
     done
     for i in $(seq -w 1 20); do printf 'g %s\n' "$i" >"$p/g$i"; done
+    # The suite programs a full installation sets modes on and runs at its end.
+    for i in qpqadmin qprqpxxtty qsf; do printf '#!/bin/sh\nexit 0\n' >"$p/$i"; done
     {
         echo "# generated benchmark package"
         echo "checkps ,qpbench_never_running,"
+        echo "c qpqadmin mode 755"
+        echo "c qprqpxxtty mode 755"
+        echo "c qsf mode 755"
         for i in $(seq -w 1 120); do
             local n=$((10#$i)) line="c f$i"
             ((n % 3 == 0)) && line+=" mode 644"
@@ -156,6 +161,24 @@ for _ in $(seq 1 "$reps"); do
     run baseline
 done
 
+# A whole fresh installation of the same package from a site, for scale:
+# what start-up, archive, directories and scripts add around the list.
+full=""
+if [ -x "$root/tools/make-site" ] && [ -x "$build/setup" ]; then
+    "$root/tools/make-site" --setup "$build/setup" "$work/pkg" "$work/site" >/dev/null
+    cat >"$work/full.sh" <<EOF
+#!/bin/sh
+cd "$work/site"
+t0=\$(date +%s.%N)
+./setup >"$work/full.out" 2>&1 </dev/null || echo "status \$?" >>"$work/full.out"
+t1=\$(date +%s.%N)
+echo "\$t0 \$t1" | awk '{ printf "%.3f\n", \$2 - \$1 }' >"$work/full.time"
+EOF
+    chmod +x "$work/full.sh"
+    timeout --kill-after=10 600 "$sandbox" -- "$work/full.sh"
+    full=$(cat "$work/full.time")
+fi
+
 min() { sort -g "$1" | head -1; }
 ti=$(min "$work/times.installer")
 tb=$(min "$work/times.baseline")
@@ -175,3 +198,4 @@ echo "baseline times (s):           $(tr '\n' ' ' <"$work/times.baseline")"
 awk -v a="$ti" -v b="$tb" 'BEGIN {
     printf "best installer / baseline:    %.3f s / %.3f s\n", a, b
     printf "ratio:                        %.3f (target at most 1.10)\n", a / b }'
+[ -z "$full" ] || echo "whole fresh installation (s): $full (setup from a make-site site, same package)"
