@@ -3,6 +3,7 @@
 // cannot be opened, from the heap.
 #include "MemMgr/MemMgr.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -150,21 +151,77 @@ int FindFreeRunNaive(const MemBlock* block, int k) {
     return -1;
 }
 
-// Jumps instead of stepping: memchr skips a run of used nodes to the next
-// blank, and the last used node inside the k-wide window from there rules out
-// every start up to and including it, since such a run would contain it.
+// The map is read eight characters at a time: bit 0x40 is set in "U" and
+// clear in a blank, so one mask finds the used nodes of a word.
+static_assert(('U' & 0x40) && !(' ' & 0x40));
+static constexpr uint64_t kUsedBits = 0x4040404040404040u;
+
+static uint64_t Load8(const char* p) {
+    uint64_t w;
+    memcpy(&w, p, 8);
+    return w;
+}
+// Offsets of the lowest- and highest-addressed marked character of a word.
+static int FirstMarked(uint64_t m) {
+    if constexpr (std::endian::native == std::endian::little) return std::countr_zero(m) / 8;
+    return std::countl_zero(m) / 8;
+}
+static int LastMarked(uint64_t m) {
+    if constexpr (std::endian::native == std::endian::little) return 7 - std::countl_zero(m) / 8;
+    return 7 - std::countr_zero(m) / 8;
+}
+
+// Jumps instead of stepping. Used nodes are skipped a word at a time; at a
+// candidate start the window of k nodes is searched from its far end for its
+// last used node, which rules out every start up to and including it, since
+// such a run would contain it. The blanks already seen behind that node are
+// remembered, so no map position is read twice.
 int FindFreeRun(const MemBlock* block, int k) {
     if (k < 1 || k > MEM_BLOCK_NODES) return -1;
     const char* map = block->MAT;
     const int lastStart = MEM_BLOCK_NODES - k;
-    int pos = 0;
-    while (pos <= lastStart) {
-        const void* s = memchr(map + pos, ' ', size_t(lastStart - pos + 1));
-        if (!s) return -1;
-        const char* start = static_cast<const char*>(s);
-        const void* u = memrchr(start, 'U', size_t(k));
-        if (!u) return int(start - map);
-        pos = int(static_cast<const char*>(u) - map) + 1;
+    int start = 0;
+    int known = -1; // map[start..known] are known blank
+    while (start <= lastStart) {
+        if (known < start) {
+            // Short runs of used nodes are stepped over, long ones jumped.
+            for (int step = 0; step < 4 && start <= lastStart && map[start] == 'U'; ++step)
+                ++start;
+            while (start <= lastStart && map[start] == 'U') {
+                if (start + 8 > MEM_BLOCK_NODES) {
+                    ++start;
+                    continue;
+                }
+                uint64_t blanks = ~Load8(map + start) & kUsedBits;
+                if (blanks) {
+                    start += FirstMarked(blanks);
+                    break;
+                }
+                start += 8;
+            }
+            if (start > lastStart) return -1;
+            known = start;
+        }
+        const int end = start + k - 1;
+        int used = -1;
+        for (int j = end; j > known;) {
+            if (j - 7 > known) {
+                uint64_t m = Load8(map + j - 7) & kUsedBits;
+                if (m) {
+                    used = j - 7 + LastMarked(m);
+                    break;
+                }
+                j -= 8;
+            } else if (map[j] == 'U') {
+                used = j;
+                break;
+            } else {
+                --j;
+            }
+        }
+        if (used < 0) return start;
+        known = end; // map[used + 1..end] are blank
+        start = used + 1;
     }
     return -1;
 }
