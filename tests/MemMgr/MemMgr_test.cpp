@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <cstring>
 #include <random>
 #include <string>
@@ -33,6 +34,19 @@ std::string Dump() {
     DumpMem();
     return testing::internal::GetCapturedStdout();
 }
+// While it lives, the zero device cannot be opened and the heap serves.
+struct HeapOnly {
+    int saved = MemId;
+    HeapOnly() {
+        MemId = -1;
+        pMemZeroDevice = "/nonexistent/zero";
+    }
+    ~HeapOnly() {
+        pMemZeroDevice = "/dev/zero";
+        if (saved != -1 && saved != MemId) close(saved);
+    }
+};
+
 // Every shared block of the dump: Free == FreeNodeCount == SizeCnt, and the
 // map agrees with the node table.
 void CheckChain() {
@@ -267,9 +281,7 @@ TEST_F(MemMgr, FailedAllocationKeepsTheOldOne) {
 
 TEST_F(MemMgr, HeapServesWhenTheDeviceIsMissing) {
     char* mapped = static_cast<char*>(GetMem(10));
-    int saved = MemId;
-    MemId = -1;
-    pMemZeroDevice = "/nonexistent/zero";
+    auto heap = std::make_unique<HeapOnly>();
     char* full = static_cast<char*>(GetMem(65535));
     char* big = static_cast<char*>(GetMem(300000));
     EXPECT_TRUE(FindBlock(full)->flHeaderFromHeap && FindBlock(full)->flDataFromHeap);
@@ -283,14 +295,13 @@ TEST_F(MemMgr, HeapServesWhenTheDeviceIsMissing) {
     EXPECT_EQ(std::string(bigger, 300000), std::string(300000, 'g'));
     EXPECT_TRUE(AllZero(bigger, 300000, 400000));
     // The open is tried again at every call.
-    pMemZeroDevice = "/dev/zero";
+    heap.reset();
     char* again = static_cast<char*>(GetMem(65535));
     EXPECT_NE(MemId, -1);
     EXPECT_FALSE(FindBlock(again)->flDataFromHeap);
     CheckChain();
     for (void* x : {mapped, full, bigger, again})
         PutMem(x); // freed, not unmapped
-    if (saved != -1) close(saved);
 }
 
 TEST_F(MemMgr, DumpFormat) {
@@ -342,7 +353,7 @@ TEST_F(MemMgr, RunSearchMatchesTheNaiveSearch) {
     FreeBlock(b);
 }
 
-TEST_F(MemMgr, RandomSequencesKeepContentsAndCounts) {
+void RunRandomSequence(unsigned seed) {
     struct Alloc {
         char* p;
         int n;
@@ -358,7 +369,7 @@ TEST_F(MemMgr, RandomSequencesKeepContentsAndCounts) {
     auto intact = [&](const Alloc& a, int upTo) {
         return memcmp(a.p, &pattern[size_t(a.tag % 251)], size_t(upTo)) == 0;
     };
-    std::mt19937 rng(20240607);
+    std::mt19937 rng(seed);
     auto size = [&] {
         unsigned r = rng() % 100;
         return int(1 + rng() % (r < 70 ? 300 : r < 95 ? 8000 : 140000));
@@ -397,6 +408,16 @@ TEST_F(MemMgr, RandomSequencesKeepContentsAndCounts) {
     }
     for (const Alloc& a : live)
         PutMem(a.p);
+}
+
+TEST_F(MemMgr, RandomSequencesKeepContentsAndCounts) {
+    RunRandomSequence(20240607);
+}
+
+// Heap regions are bounds-checked under the address sanitizer.
+TEST_F(MemMgr, RandomSequencesOnTheHeap) {
+    HeapOnly heap;
+    RunRandomSequence(77);
 }
 
 } // namespace
