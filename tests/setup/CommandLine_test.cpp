@@ -3,6 +3,8 @@
 // option, and the base form of installation directories.
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -34,13 +36,6 @@ std::string Format(const char* fmt, const char* arg) {
     char buf[4096];
     snprintf(buf, sizeof buf, fmt, arg);
     return buf;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 bool IsDir(const std::string& path) {

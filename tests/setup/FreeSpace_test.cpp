@@ -3,6 +3,8 @@
 // answer from a map of paths to file systems and sizes.
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,18 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text, bool exec = false) {
-    std::ofstream(path) << text;
-    if (exec) chmod(path.c_str(), 0755);
-}
 
 std::string Format(const char* fmt, const char* a, double d) {
     char buf[8192];

@@ -3,6 +3,8 @@
 // The waits of 30 seconds are covered by the sandboxed end-to-end runs.
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -17,20 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-int Count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
 
 constexpr int RETURNED = 40; // + the result
 

@@ -3,6 +3,8 @@
 // record how they were called (tests/setup/scripts/suite_stub.sh).
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -26,18 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kStub = std::string(ORVIK_SOURCE_DIR) + "/tests/setup/scripts/suite_stub.sh";
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 std::string Quote(const std::string& text) {
     std::string out = "'";
