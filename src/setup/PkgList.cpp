@@ -105,6 +105,14 @@ void WarnMissing(const PkgLine& line, const char* what, const char* keyword) {
               line.number, what, keyword);
 }
 
+// The next word into out; when the line has none, the warning about the
+// missing WHAT after keyword is logged and false returned.
+static bool WordOrWarn(PkgLine& line, char* out, const char* what, const char* keyword) {
+    if (NextWord(line, out) != nullptr) return true;
+    WarnMissing(line, what, keyword);
+    return false;
+}
+
 // Edits APP/ITEM in place with the sed arguments value. The edited text goes
 // to /tmp/NAME.tmp through the shell's redirection, which follows whatever
 // already lies at that path; so that it is written as a new file, anything
@@ -223,10 +231,8 @@ int RunLine(PkgLine& line) {
     for (;;) { // once per command of the line: a holding condition chains
         int command = Lookup(keyword, PKG_COMMANDS);
         if (command == PKG_COMMENT) return 0;
-        if (NextWord(line, item) == nullptr) {
-            WarnMissing(line, command == PKG_VERSION ? "operator" : "ITEM", keyword);
+        if (!WordOrWarn(line, item, command == PKG_VERSION ? "operator" : "ITEM", keyword))
             return 0;
-        }
 
         switch (command) {
         case PKG_DIR:
@@ -234,10 +240,7 @@ int RunLine(PkgLine& line) {
             break;
         case PKG_DIRTO: {
             char dest[TOKEN_BUF_SIZE];
-            if (NextWord(line, dest) == nullptr) {
-                WarnMissing(line, "DEST", keyword);
-                return 0;
-            }
+            if (!WordOrWarn(line, dest, "DEST", keyword)) return 0;
             SysCmd(CMD_CP_R, 1, "%s/%s/%s %s", pOrvikInstallDir, line.name, item, dest);
             break;
         }
@@ -250,10 +253,7 @@ int RunLine(PkgLine& line) {
             break;
         case PKG_VERSION: {
             char version[TOKEN_BUF_SIZE];
-            if (NextWord(line, version) == nullptr) {
-                WarnMissing(line, "VERSION", keyword);
-                return 0;
-            }
+            if (!WordOrWarn(line, version, "VERSION", keyword)) return 0;
             struct utsname info {};
             if (PkgListUname(&info) != 0) {
                 std::perror(nlsSetupStrCvt(SETUP_MSG_NO_RELEASE));

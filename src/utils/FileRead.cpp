@@ -79,17 +79,22 @@ FILE* OpenFile(FILE* old, const char* path, const char* mode, int level) {
     return OpenReported(path, mode, level);
 }
 
+// Formats a path into path; false (with what fitted left in path) when the
+// format is null, fails or the result is longer than the buffer.
+static bool FormatPath(char (&path)[FORMATTED_PATH], const char* fmt, va_list ap) {
+    if (!fmt) return false;
+    int n = vsnprintf(path, sizeof path, fmt, ap);
+    return n >= 0 && size_t(n) < sizeof path;
+}
+
 FILE* OpenFileF(FILE* old, const char* mode, int level, const char* fmt, ...) {
     if (old) fclose(old);
     char path[FORMATTED_PATH] = {};
-    int n = -1;
-    if (fmt) {
-        va_list ap;
-        va_start(ap, fmt);
-        n = vsnprintf(path, sizeof path, fmt, ap);
-        va_end(ap);
-    }
-    if (n < 0 || size_t(n) >= sizeof path) {
+    va_list ap;
+    va_start(ap, fmt);
+    bool formatted = FormatPath(path, fmt, ap);
+    va_end(ap);
+    if (!formatted) {
         errno = ENAMETOOLONG;
         if (level == 2) SysError(common_115, path);
         if (level == 1) fprintf(stderr, common_114, path);
@@ -126,14 +131,11 @@ bool OpenInputFile(const char* path, int level) {
 
 bool OpenInputFileF(int level, const char* fmt, ...) {
     char path[FORMATTED_PATH] = {};
-    int n = -1;
-    if (fmt) {
-        va_list ap;
-        va_start(ap, fmt);
-        n = vsnprintf(path, sizeof path, fmt, ap);
-        va_end(ap);
-    }
-    if (n < 0 || size_t(n) >= sizeof path) {
+    va_list ap;
+    va_start(ap, fmt);
+    bool formatted = FormatPath(path, fmt, ap);
+    va_end(ap);
+    if (!formatted) {
         // A cut path would name another file: report it as not openable.
         if (pIn) fclose(pIn);
         pIn = nullptr;
