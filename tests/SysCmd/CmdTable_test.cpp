@@ -11,19 +11,12 @@
 #include "SysCmd/TestDirs.h"
 
 using testdirs::LayerGuard;
-using testdirs::TempDir;
 using testdirs::WriteFile;
 
 namespace {
 
 std::string S(const char* text) {
     return text ? text : "(none)";
-}
-
-std::string Take(char* text) {
-    std::string s = text ? text : "(none)";
-    PutMem(text);
-    return s;
 }
 
 // Every tool name of the table, once.

@@ -10,17 +10,9 @@
 #include "SysCmd/TestDirs.h"
 
 using testdirs::LayerGuard;
-using testdirs::ReadFile;
-using testdirs::TempDir;
 using testdirs::WriteFile;
 
 namespace {
-
-std::string Take(char* text) {
-    std::string s = text ? text : "(none)";
-    PutMem(text);
-    return s;
-}
 
 // ps, df and du are stubs that print STUB.out and note their arguments.
 struct StubLayer {

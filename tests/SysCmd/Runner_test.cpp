@@ -8,7 +8,6 @@
 #include "SysCmd/TestDirs.h"
 
 using testdirs::LayerGuard;
-using testdirs::TempDir;
 using testdirs::WriteFile;
 
 namespace {
@@ -281,5 +280,5 @@ TEST(Capture, TableCommandRunsWithItsFlags) {
     ResetSysCmdForTests(root.c_str());
     EXPECT_EQ(Collect(GetCmdResponse(CMD_PS, "x", "%s", "")), "[   7 x\n]");
     EXPECT_EQ(std::string(SysCmdLastLine), root / "ps -ace ");
-    EXPECT_EQ(testdirs::ReadFile(root / "ps.calls"), "-ace\n");
+    EXPECT_EQ(ReadFile(root / "ps.calls"), "-ace\n");
 }

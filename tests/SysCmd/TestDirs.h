@@ -1,6 +1,6 @@
-// Helpers of the command-layer tests: a private temporary directory, small
-// files and stub tools inside it, and a guard that puts the layer, the log
-// switches and PATH back after each test.
+// Helpers of the command-layer tests: small files and stub tools in a
+// private temporary directory (TempDir, from TestSupport.h), and a guard
+// that puts the layer, the log switches and PATH back after each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,54 +10,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "SysCmd/SysCmd.h"
+#include "TestSupport.h"
 #include "utils/utils.h"
 
 namespace testdirs {
 
-// A directory of its own under /tmp, removed with everything in it.
-class TempDir {
-  public:
-    TempDir() {
-        char tmpl[] = "/tmp/syscmd_test_XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        if (!made) std::abort();
-        path_ = made;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    const char* c_str() const { return path_.c_str(); }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
-
+// Writes a file with the given mode, making the directories above it.
 inline void WriteFile(const std::string& path, const std::string& text, mode_t mode = 0644) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;
     chmod(path.c_str(), mode);
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline bool Exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
 }
 
 inline int ModeOf(const std::string& path) {

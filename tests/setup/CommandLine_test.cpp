@@ -46,9 +46,6 @@ bool IsDir(const std::string& path) {
 class CommandLine : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/front-cmdline-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         flUseLog = false;
         my_name = "setup";
         pOrvikInstallDir = SaveStr("/tmp/%sInstall", DIR_WORD);
@@ -59,7 +56,6 @@ class CommandLine : public ::testing::Test {
         if (!oldCwd.empty()) {
             EXPECT_EQ(chdir(oldCwd.c_str()), 0);
         }
-        fs::remove_all(dir);
     }
 
     // Runs the parser on "setup" and ARGS; the argument texts stay alive
@@ -88,7 +84,8 @@ class CommandLine : public ::testing::Test {
     }
     std::string Out() { return ReadFile(dir + "/stdout"); }
 
-    std::string dir;
+    TempDir tmp{"/tmp/front-cmdline-"};
+    std::string dir = tmp.path();
     std::string oldCwd;
     std::deque<std::vector<char>> store;
     std::vector<char*> argv;

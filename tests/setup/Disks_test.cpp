@@ -9,6 +9,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "TestSupport.h"
 #include "setup/setup.h"
 
 namespace fs = std::filesystem;
@@ -17,33 +18,15 @@ namespace {
 
 class DisksTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/disks_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        savedWork_ = pOrvikInstallDir;
-        pOrvikInstallDir = dir_.data();
-        ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
-    }
-    void TearDown() override {
-        pOrvikInstallDir = savedWork_;
-        if (chdir(cwd_) != 0) ADD_FAILURE() << "cannot return to " << cwd_;
-        fs::remove_all(dir_);
-    }
+    void SetUp() override { pOrvikInstallDir = dir_.data(); }
 
-    void put(const std::string& name, const std::string& text) {
-        std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
-    }
-    std::string archive() const {
-        std::ifstream in(dir_ + "/Linuxi386Qpxx.tar.Z", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void put(const std::string& name, const std::string& text) { WriteFile(tmp_ / name, text); }
+    std::string archive() const { return ReadFile(tmp_ / "Linuxi386Qpxx.tar.Z"); }
 
-    std::string dir_;
-    char* savedWork_ = nullptr;
-    char cwd_[4096] = {};
+    TempDir tmp_{"/tmp/disks_test."};
+    Restore<char*> work_{pOrvikInstallDir};
+    CwdGuard cwd_;
+    std::string dir_ = tmp_.path();
 };
 
 TEST_F(DisksTest, LowerCaseListIsReadAsItStands) {

@@ -39,9 +39,6 @@ constexpr int RETURNED = 42;
 class FreeSpace : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/front-space-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         flUseLog = false;
         my_name = "front_space_test";
         fs::create_directories(dir + "/bin");
@@ -85,17 +82,10 @@ class FreeSpace : public ::testing::Test {
                   true);
         WriteFile(dir + "/du.map", "");
 
-        // Point the table at the stand-ins; put the real ones back afterwards.
+        // Point the table at the stand-ins; the real ones come back at the end.
         binDir = dir + "/bin";
-        oldDf = ComList[CMD_DF].pPath;
-        oldDu = ComList[CMD_DU].pPath;
         ComList[CMD_DF].pPath = binDir.c_str();
         ComList[CMD_DU].pPath = binDir.c_str();
-    }
-    void TearDown() override {
-        ComList[CMD_DF].pPath = oldDf;
-        ComList[CMD_DU].pPath = oldDu;
-        fs::remove_all(dir);
     }
 
     // PATH lies on file system DEV (by longest prefix).
@@ -116,8 +106,7 @@ class FreeSpace : public ::testing::Test {
     // The check in a child: its exit status (RETURNED when it let the
     // installation go on) and its output in Out().
     void Check() {
-        if (!freopen((dir + "/stdout").c_str(), "w", stdout)) _exit(90);
-        alarm(60);
+        ChildOutput(dir);
         FreeSpaceForInstall(work.c_str(), target.c_str(), DIR_WORD);
         fflush(stdout);
         _exit(RETURNED);
@@ -125,9 +114,9 @@ class FreeSpace : public ::testing::Test {
     std::string Out() { return ReadFile(dir + "/stdout"); }
     std::string Calls() { return ReadFile(dir + "/calls"); }
 
-    std::string dir, work, target, site, pathToSetup, binDir;
-    const char* oldDf = nullptr;
-    const char* oldDu = nullptr;
+    TempDir tmp{"/tmp/front-space-"};
+    Restore<const char*> df{ComList[CMD_DF].pPath}, du{ComList[CMD_DU].pPath};
+    std::string dir = tmp.path(), work, target, site, pathToSetup, binDir;
 };
 
 #define EXPECT_CHECK(status) EXPECT_EXIT(Check(), testing::ExitedWithCode(status), "")

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "SysCmd/SysCmd.h"
+#include "TestSupport.h"
 #include "setup/setup.h"
 
 namespace fs = std::filesystem;
@@ -20,34 +21,22 @@ namespace {
 class InstallDirsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/installdirs_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         fixed_ = dir_ + "/usr/Orvik/qpxx";
         app_ = dir_ + "/opt/Orvik/qpxx";
         other_ = dir_ + "/srv/Orvik/qpxx";
         fs::create_directories(dir_ + "/usr/Orvik");
         fs::create_directories(app_);
         fs::create_directories(other_);
-        savedLpd_ = ComList[CMD_LPD].pPath;
     }
-    void TearDown() override {
-        ComList[CMD_LPD].pPath = savedLpd_;
-        fs::remove_all(dir_);
-    }
-    std::string read(const std::string& path) const {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string read(const std::string& path) const { return ReadFile(path); }
     ino_t linkInode() const {
         struct stat st {};
         return lstat(fixed_.c_str(), &st) == 0 ? st.st_ino : 0;
     }
 
-    std::string dir_, fixed_, app_, other_;
-    const char* savedLpd_ = nullptr;
+    TempDir tmp_{"/tmp/installdirs_test."};
+    Restore<const char*> lpd_{ComList[CMD_LPD].pPath};
+    std::string dir_ = tmp_.path(), fixed_, app_, other_;
 };
 
 TEST_F(InstallDirsTest, TheLinkIsMadeKeptOrReplacedNeverNested) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "TestSupport.h"
 #include "setup/setup.h"
 
 namespace fs = std::filesystem;
@@ -20,16 +21,12 @@ namespace {
 class InstallTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/install_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         site_ = dir_ + "/site";
         work_ = dir_ + "/work";
         fs::create_directory(site_);
         for (const char* name : {"a", "b", "c", "d", "e", "disks"})
             std::ofstream(site_ + "/" + name) << name << "\n";
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::set<std::string> workFiles() const {
         std::set<std::string> names;
@@ -43,7 +40,8 @@ class InstallTest : public ::testing::Test {
         CopySiteFiles(site_.c_str(), work_.c_str());
     }
 
-    std::string dir_, site_, work_;
+    TempDir tmp_{"/tmp/install_test."};
+    std::string dir_ = tmp_.path(), site_, work_;
 };
 
 TEST_F(InstallTest, LeftoverWorkAreaIsRemovedAndMadeAfresh) {
@@ -104,34 +102,20 @@ namespace {
 class CleanTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/clean_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         app_ = dir_ + "/app";
         fs::create_directories(app_);
         std::ofstream(app_ + "/qpqadmin")
             << "#!/bin/sh\necho \"$* $(pwd)\" >>" << dir_ << "/calls\n";
         fs::permissions(app_ + "/qpqadmin", fs::perms::owner_all);
-        savedApp_ = pAppDir;
         pAppDir = app_.data();
-        ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
     }
-    void TearDown() override {
-        pAppDir = savedApp_;
-        flCreatedTmpDir = false;
-        if (chdir(cwd_) != 0) ADD_FAILURE() << "cannot return to " << cwd_;
-        fs::remove_all(dir_);
-    }
-    std::string calls() const {
-        std::ifstream in(dir_ + "/calls");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void TearDown() override { flCreatedTmpDir = false; }
+    std::string calls() const { return ReadFile(dir_ + "/calls"); }
 
-    std::string dir_, app_;
-    char* savedApp_ = nullptr;
-    char cwd_[4096] = {};
+    TempDir tmp_{"/tmp/clean_test."};
+    Restore<char*> savedApp_{pAppDir};
+    CwdGuard cwd_;
+    std::string dir_ = tmp_.path(), app_;
 };
 
 TEST_F(CleanTest, WorkAreaGoesAndQueueAdminRunsTwiceFromTheRoot) {

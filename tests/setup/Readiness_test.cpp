@@ -25,9 +25,6 @@ constexpr int RETURNED = 40; // + the result
 class Readiness : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/front-ready-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         flUseLog = false;
         my_name = "setup";
         fs::create_directories(dir + "/bin");
@@ -35,29 +32,20 @@ class Readiness : public ::testing::Test {
         appDir = dir + "/app";
         pAppDir = appDir.data();
         binDir = dir + "/bin";
-        oldWhoami = ComList[CMD_WHOAMI].pPath;
         ComList[CMD_WHOAMI].pPath = binDir.c_str();
         User("root");
     }
-    void TearDown() override {
-        ComList[CMD_WHOAMI].pPath = oldWhoami;
-        fs::remove_all(dir);
-    }
 
     void User(const std::string& name) {
-        std::string path = dir + "/bin/whoami";
-        std::ofstream(path) << "#!/bin/sh\necho " << name << "\n";
-        chmod(path.c_str(), 0755);
+        WriteFile(dir + "/bin/whoami", "#!/bin/sh\necho " + name + "\n", true);
     }
     void OldDaemon(const char* file) { std::ofstream(appDir + "/" + file) << "old"; }
 
     // The check in a child with INPUT on standard input; the exit status
     // carries the result (or 0 when the program ended), output in Out().
     void Ask(const std::string& input) {
-        std::ofstream(dir + "/stdin") << input;
-        if (!freopen((dir + "/stdin").c_str(), "r", stdin)) _exit(90);
-        if (!freopen((dir + "/stdout").c_str(), "w", stdout)) _exit(91);
-        alarm(60);
+        ChildInput(dir, input);
+        ChildOutput(dir);
         flExitTextMenu = false;
         bool ready = readyForInstallation();
         fflush(stdout);
@@ -73,8 +61,9 @@ class Readiness : public ::testing::Test {
         return buf;
     }
 
-    std::string dir, appDir, binDir;
-    const char* oldWhoami = nullptr;
+    TempDir tmp{"/tmp/front-ready-"};
+    Restore<const char*> whoami{ComList[CMD_WHOAMI].pPath};
+    std::string dir = tmp.path(), appDir, binDir;
 };
 
 TEST_F(Readiness, OnlyRootInstalls) {

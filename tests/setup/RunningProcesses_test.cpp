@@ -25,9 +25,6 @@ constexpr int RETURNED = 40; // + the result
 class RunningProcesses : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/front-procs-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         flUseLog = false;
         my_name = "front_procs_test";
         name = "qpdk" + std::to_string(getpid()); // within the 15 characters ps shows
@@ -37,7 +34,6 @@ class RunningProcesses : public ::testing::Test {
             kill(decoy, SIGKILL);
             waitpid(decoy, nullptr, 0);
         }
-        fs::remove_all(dir);
     }
 
     // Starts the decoy and waits until the process table shows its name.
@@ -61,10 +57,8 @@ class RunningProcesses : public ::testing::Test {
     // The prompt in a child with INPUT on standard input; the exit status
     // carries the result, the output is in Out().
     void Ask(const std::string& input, const std::string& names) {
-        std::ofstream(dir + "/stdin") << input;
-        if (!freopen((dir + "/stdin").c_str(), "r", stdin)) _exit(90);
-        if (!freopen((dir + "/stdout").c_str(), "w", stdout)) _exit(91);
-        alarm(60);
+        ChildInput(dir, input);
+        ChildOutput(dir);
         bool quit = QuitForRunningProcesses(names.c_str());
         fflush(stdout);
         // Nothing may have been read when nothing runs.
@@ -80,7 +74,8 @@ class RunningProcesses : public ::testing::Test {
         return p;
     }
 
-    std::string dir, name;
+    TempDir tmp{"/tmp/front-procs-"};
+    std::string dir = tmp.path(), name;
     pid_t decoy = 0;
 };
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "SysCmd/SysCmd.h"
+#include "TestSupport.h"
 #include "utils/utils.h"
 
 namespace fs = std::filesystem;
@@ -20,17 +21,6 @@ namespace {
 
 class DetectTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/detect_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        savedLpd_ = ComList[CMD_LPD].pPath;
-    }
-    void TearDown() override {
-        ComList[CMD_LPD].pPath = savedLpd_;
-        fs::remove_all(dir_);
-    }
-
     // An lpd that records each call in ran.log and answers -V with body.
     void stubLpd(const std::string& body) {
         const std::string path = dir_ + "/lpd";
@@ -40,8 +30,9 @@ class DetectTest : public ::testing::Test {
     }
     bool ran() const { return fs::exists(dir_ + "/ran.log"); }
 
-    std::string dir_;
-    const char* savedLpd_ = nullptr;
+    TempDir tmp_{"/tmp/detect_test."};
+    Restore<const char*> lpd_{ComList[CMD_LPD].pPath};
+    std::string dir_ = tmp_.path();
 };
 
 TEST_F(DetectTest, LprngIsRecognisedByItsVersionReportOnStandardError) {

@@ -7,11 +7,8 @@
 
 #include "SysCmd/TestDirs.h"
 
-using testdirs::Exists;
 using testdirs::LayerGuard;
 using testdirs::ModeOf;
-using testdirs::ReadFile;
-using testdirs::TempDir;
 using testdirs::WriteFile;
 
 namespace {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "MemMgr/MemMgr.h"
+#include "TestSupport.h"
 #include "utils/utils.h"
 
 #include <cstdio>
@@ -17,32 +18,17 @@ namespace {
 
 class FileReadTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/orvik-fileread-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = fs::canonical(tmpl).string();
-        saved_ = fs::current_path();
-    }
-    void TearDown() override {
-        CloseInputFile();
-        fs::current_path(saved_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { CloseInputFile(); }
     std::string Write(const std::string& name, const std::string& content) {
         std::string path = dir_ + "/" + name;
         fs::create_directories(fs::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << content;
         return path;
     }
-    std::string dir_;
-    fs::path saved_;
+    TempDir tmp_{"/tmp/orvik-fileread-"};
+    CwdGuard cwd_;
+    std::string dir_ = fs::canonical(tmp_.path()).string();
 };
-
-std::string Take(char* p) {
-    std::string s = p ? p : "<null>";
-    PutMem(p);
-    return s;
-}
 
 } // namespace
 

@@ -8,10 +8,8 @@
 
 #include "SysCmd/TestDirs.h"
 
-using testdirs::Exists;
 using testdirs::LayerGuard;
 using testdirs::ModeOf;
-using testdirs::ReadFile;
 using testdirs::WriteFile;
 
 TEST(Log, OffWritesNothingAndKeepsTheFirstMessagePending) {
@@ -48,7 +46,7 @@ TEST(Log, FirstMessageStartsTheLogAndLaterOnesAppend) {
 
 TEST(Log, IsNeverWrittenThroughALink) {
     LayerGuard guard;
-    testdirs::TempDir dir;
+    TempDir dir;
     guard.UseLog("link");
     const std::string target = dir / "precious";
     WriteFile(target, "keep me\n", 0600);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "MemMgr/MemMgr.h"
+#include "TestSupport.h"
 #include "utils/utils.h"
 
 #include <cmath>
@@ -9,24 +10,6 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
-
-namespace {
-
-// A text in a heap block of exactly its size, so that the sanitizers catch
-// any read past its terminator.
-std::unique_ptr<char[]> Exact(const std::string& s) {
-    std::unique_ptr<char[]> p(new char[s.size() + 1]);
-    memcpy(p.get(), s.c_str(), s.size() + 1);
-    return p;
-}
-
-std::string Take(char* p) {
-    std::string s = p ? p : "<null>";
-    PutMem(p);
-    return s;
-}
-
-} // namespace
 
 TEST(SaveStr, ExpandsAndCopiesExactly) {
     EXPECT_EQ(Take(SaveStr("%s/%s", "a", "b")), "a/b");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "utils/utils.h"
 
 #include <cstdio>
@@ -15,12 +16,6 @@ namespace {
 
 std::string Tok(char* p) {
     return p ? p : "<null>";
-}
-
-std::unique_ptr<char[]> Exact(const std::string& s) {
-    std::unique_ptr<char[]> p(new char[s.size() + 1]);
-    memcpy(p.get(), s.c_str(), s.size() + 1);
-    return p;
 }
 
 } // namespace

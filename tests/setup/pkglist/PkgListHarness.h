@@ -17,30 +17,15 @@
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
+#include "TestSupport.h"
 #include "setup/setup.h"
 
 namespace pkglist {
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
-}
 
 inline mode_t ModeOf(const std::string& path) {
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) return 0;
     return st.st_mode & 07777;
-}
-
-inline bool Exists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
 }
 
 inline std::string LinkTarget(const std::string& path) {
