@@ -1,0 +1,55 @@
+// NlsUtils: the toolkit's message-translation database. The language is
+// chosen once per process from LANG and the translation table trans.conf;
+// messages are fetched from record databases (Dbm) of that language by set
+// and number (key "SET_NUMBER") or by key text. A lookup never fails: a
+// missing message shows as its key, a key lookup without a database as
+// "Error".
+#pragma once
+
+#include <cstdio>
+
+#include "utils/utils.h"
+
+struct DbTHandle;     // an opened record database, Dbm/Dbm.h
+struct TextMenuItem;  // a text-menu item, TextMenu/TextMenu.h
+
+constexpr int NLS_MSG_SIZE = 2048;      // the message buffer of fetch modes 0 to 2
+constexpr int NLS_MENU_TEXT_SIZE = 128;  // one menu text: at most 127 characters
+constexpr int NLS_GUI_MSG_SIZE = 1024;   // one message inserted by NlsGuiStrCvt
+constexpr int NLS_REDIRECT_SIZE = 64;    // the redirect key
+constexpr int NLS_TRANS_SIZE = 8192;     // the normalised translation table
+
+// The message set of the text menus and the other sets the toolkit uses.
+constexpr int NLS_SET_MENU = 25;
+constexpr int NLS_SET_HELP = 30;
+constexpr int NLS_SET_HELPMENU = 20;
+
+extern char* pNLSLang;         // the chosen language code; none before the first choice
+extern DbTHandle* pDrvCoreDB;  // the core string database, en_US/CoreString or LANG's
+extern DbTHandle* pPrtHelpDB;  // the printer-help database; the application sets it
+
+// The toolkit's data directory (pToolPath): the option's directory when one is
+// given, else the environment variable ORVIK_TOOLKIT_DIR, else the directory
+// into which the build put the catalogue. Sets pToolPath and returns it.
+char* SetToolkitPath(const char* dirOption);
+
+const char* GetDesiredNLSLang();
+char* ParseTransFile(const char* name);  // allocated normalised text, or none
+DbTHandle* NlsOpenDB(const char* name, unsigned flags);
+
+// Modes: 0 (set, number) and 1, 2 (key text) fetch through the 2048-byte
+// message buffer; 3 (set, number) fetches data of any length. The result is
+// released by the caller with PutMem, which also accepts the key texts and
+// buffers returned for missing messages.
+char* NlsFetchString(DbTHandle* handle, char* output, int mode, ...);
+char* FindRedirect(char* text);
+char* CheckForRedirect(char* text);
+
+void Nlsfprintf(FILE* stream, DbTHandle* handle, int set, int number, ...);
+void Nlssprintf(char* buffer, DbTHandle* handle, int set, int number, ...);
+char* NlsTtyMenuCvt(char** text, int number);
+int NlsTtyMenuItemCvt(TextMenuItem* items, int first, int count);
+int NlsTtyMenuItemStateCvt(TextMenuItem* items, int first, int count);
+int NlsTtyMenuItemPromptCvt(TextMenuItem* items, int first, int count);
+char* NlsGuiStrCvt(const char* text, int set, char* output, int size);
+char* NlsCalcStrVal(const char* text);
