@@ -241,15 +241,20 @@ void PutTemplate(FILE* out, Numbering& num) {
     ++num.counter;
 }
 
-} // namespace
-
-int FileChange(const char* base, const char* ext, const char* pattern, const char* replacement) {
+// Writes the file with the first occurrence of pattern in each line that
+// holds it replaced, sparing the first `spare` such lines.
+int ReplaceFirst(const char* base, const char* ext, const char* pattern, const char* replacement,
+                 int spare) {
     Edit e;
     Begin(e, base, ext);
     size_t plen = pattern ? strlen(pattern) : 0;
     char piece[EDIT_PIECE_SIZE];
     while (int len = ReadPiece(e.in, piece)) {
         const char* hit = Find(piece, len, pattern);
+        if (hit && spare > 0) {
+            --spare;
+            hit = nullptr;
+        }
         if (!hit) {
             Put(e.out, piece, piece + len);
             continue;
@@ -259,6 +264,12 @@ int FileChange(const char* base, const char* ext, const char* pattern, const cha
         Put(e.out, hit + plen, piece + len);
     }
     return Finish(e);
+}
+
+} // namespace
+
+int FileChange(const char* base, const char* ext, const char* pattern, const char* replacement) {
+    return ReplaceFirst(base, ext, pattern, replacement, 0);
 }
 
 int FileChangeChar(const char* base, const char* ext, const char* code, const char* codes) {
@@ -285,24 +296,7 @@ int FileChangeChar(const char* base, const char* ext, const char* code, const ch
 }
 
 int FileDel(const char* base, const char* ext, int n, const char* pattern) {
-    Edit e;
-    Begin(e, base, ext);
-    size_t plen = pattern ? strlen(pattern) : 0;
-    char piece[EDIT_PIECE_SIZE];
-    while (int len = ReadPiece(e.in, piece)) {
-        const char* hit = Find(piece, len, pattern);
-        if (hit && n > 0) {
-            --n;
-            hit = nullptr;
-        }
-        if (!hit) {
-            Put(e.out, piece, piece + len);
-            continue;
-        }
-        Put(e.out, piece, hit);
-        Put(e.out, hit + plen, piece + len);
-    }
-    return Finish(e);
+    return ReplaceFirst(base, ext, pattern, "", n);
 }
 
 int FileDelFormat(const char* base, const char* ext, const char* mode, const char* pattern) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -162,28 +163,20 @@ TEST(FileEdit, DelLinePairDeletesOpeningAndClosingLinesWithTheirDepth) {
 TEST(FileEdit, InsertWritesTheTemplateWithItsRunningNumber) {
     EditDir d;
     std::string base = d.Base("list");
-    const std::string three = "a\nb\nc\n";
-    d.Put("list", three);
-    char numbered[] = "%#0 ";
-    EXPECT_EQ(FileInsert(base.c_str(), "", numbered), 0);
-    EXPECT_EQ(d.Get("list"), "00000 a\n00001 b\n00002 c\n");
-
-    d.Put("list", three);
-    char started[] = "%s1%#0 ";
-    EXPECT_EQ(FileInsert(base.c_str(), "", started), 0);
-    EXPECT_EQ(d.Get("list"), "00001 a\n00002 b\n00003 c\n");
-    EXPECT_STREQ(started, "%#0 ") << "the start is taken out of the caller's template";
-
+    // Three lines with tmpl inserted; tmpl as the editor left it.
+    auto insert = [&](std::string& tmpl) {
+        d.Put("list", "a\nb\nc\n");
+        EXPECT_EQ(FileInsert(base.c_str(), "", tmpl.data()), 0) << tmpl;
+        tmpl.resize(std::strlen(tmpl.c_str()));
+        return d.Get("list");
+    };
+    std::string numbered = "%#0 ", started = "%s1%#0 ", offset = "[%#2]\n", plain = "# ";
+    EXPECT_EQ(insert(numbered), "00000 a\n00001 b\n00002 c\n");
+    EXPECT_EQ(insert(started), "00001 a\n00002 b\n00003 c\n");
+    EXPECT_EQ(started, "%#0 ") << "the start is taken out of the caller's template";
     // Lines counted below the offset get no template.
-    d.Put("list", three);
-    char offset[] = "[%#2]\n";
-    EXPECT_EQ(FileInsert(base.c_str(), "", offset), 0);
-    EXPECT_EQ(d.Get("list"), "a\nb\n[00000]\nc\n");
-
-    d.Put("list", three);
-    char plain[] = "# ";
-    EXPECT_EQ(FileInsert(base.c_str(), "", plain), 0);
-    EXPECT_EQ(d.Get("list"), "# a\n# b\n# c\n");
+    EXPECT_EQ(insert(offset), "a\nb\n[00000]\nc\n");
+    EXPECT_EQ(insert(plain), "# a\n# b\n# c\n");
 }
 
 TEST(FileEdit, SearchInsertCountsOnlyMatchingLines) {
