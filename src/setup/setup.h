@@ -158,3 +158,19 @@ void relocatePreviousInstallation();
 // Removes the work area, runs qpqadmin -upgrade and -clean; when the
 // installer made the work area's parent, removes that too if it is empty.
 void OrvikClean(const char* work);
+
+// ------------------------------------- Solaris package registration
+// Upgrades the registration of the installed Solaris package pkg from the
+// new package in dir (its map DIR/TLMRqpxx/pkgmap; its files below
+// WORK/PKG/root and WORK/PKG/reloc): makes APPDIR/lib and its library tree
+// when APPDIR has no "lib", registers and copies every plain-file entry of
+// the map with installf, finalises the registration and sets the VERSION of
+// /var/sadm/pkg/PKG/pkginfo to 4.10.33. Returns 1. A map that cannot be
+// opened, or a library directory that cannot be made, ends the program.
+int upgradeSolarisPackage(const char* pkg, const char* dir);
+// The registration and copy lines of one map entry (split in place),
+// allocated for the caller. False, with nothing made, for an entry that is
+// not a plain file ("f") with all seven words, and for one whose class,
+// path, mode, owner or group holds a blank or shell-special character (a
+// warning in the log): such a word never reaches the shell.
+bool SolarisMapLines(char* entry, const char* pkg, char** reg, char** copy);

@@ -1,6 +1,7 @@
 // utils: the services every module shares. Formatted strings and paths,
 // the tokenizer and token lists, file reading and file queries, the log file
-// and error reporting, file creation and removal, print-subsystem detection.
+// and error reporting, file creation and removal, print-subsystem detection,
+// configuration-file editing.
 // Plain procedures over module-level state; single-threaded, non-reentrant.
 #pragma once
 
@@ -151,3 +152,56 @@ void RenameFile(const char* dir, const char* name, const char* newName);
 // ========================================== Print-subsystem detection
 bool SniffLprng();  // the located lpd reports "LPRng" for -V
 bool SniffCUPS();   // a process named cupsd runs
+
+// ========================================== Configuration-file editing
+// The file BASE.EXT (BASE alone for an empty extension) is copied piece by
+// piece into BASE.EXTout (BASE.out for an empty extension) beside it, and
+// the copy, with the original's mode and (as root) owner, replaces it in
+// one rename. Each editor returns 0 when the edited copy is in place and
+// non-zero when it is not; then the original is untouched (a copy that could
+// not be moved stays beside it). A file that cannot be opened, or a name
+// longer than 127 characters, ends the program. Lines are handled in pieces
+// of at most 510 characters: a longer line counts as several lines, and a
+// pattern spanning two pieces is not found. Patterns are plain text, matched
+// case-sensitively at their first occurrence in a piece; an empty pattern
+// matches nothing.
+constexpr int EDIT_NAME_SIZE = 128;   // Fn, FnOut and the editors' names
+constexpr int EDIT_PIECE_SIZE = 512;  // line area: pieces of at most 510 characters
+
+extern FILE* pOut;               // output of the manual pair
+extern char Fn[EDIT_NAME_SIZE];     // its input name
+extern char FnOut[EDIT_NAME_SIZE];  // its output name, Fn followed by "out"
+
+// The first occurrence of pattern in a line becomes replacement.
+int FileChange(const char* base, const char* ext, const char* pattern, const char* replacement);
+// Every byte whose value is code ("%i" notation, 0 to 255) becomes the byte
+// sequence codes (comma-separated "%i" numbers, at most 127, ended by the
+// first 0). Bytes above 127 match by their unsigned value. A code or list
+// that is not such numbers leaves the file alone and gives 1.
+int FileChangeChar(const char* base, const char* ext, const char* code, const char* codes);
+// In lines holding pattern, after the first n of them, its first occurrence is cut out.
+int FileDel(const char* base, const char* ext, int n, const char* pattern);
+// By mode[0]: none, cut the pattern out; 'a', end the line after the
+// pattern; 'b', keep the line from the pattern on; 'c', remove every byte
+// whose value is the number pattern; 'l', delete lines holding the pattern.
+// Another mode (or a 'c' pattern that is no byte value) leaves a non-empty
+// file unchanged and gives 1; an empty file is rewritten and gives 0.
+int FileDelFormat(const char* base, const char* ext, const char* mode, const char* pattern);
+// Lines holding pattern, after the first n of them, are deleted.
+int FileDelLine(const char* base, const char* ext, int n, const char* pattern);
+// Lines holding open, after the first n of them, are deleted, each with the
+// next line (not holding open) that holds close; the lines between stay.
+int FileDelLinePair(const char* base, const char* ext, int n, const char* open,
+                    const char* close);
+// Writes tmpl before every line. "%sN" in tmpl starts the count at N and is
+// taken out of the caller's text; "%#V" is replaced by the count minus V as
+// five zero-padded digits, and lines counted below V get no template.
+int FileInsert(const char* base, const char* ext, char* tmpl);
+// As FileInsert, only before lines holding pattern, which alone are counted.
+int FileSearchInsert(const char* base, const char* ext, char* tmpl, const char* pattern);
+// Opens Fn as pIn and FnOut, a fresh file, as pOut (either closed first
+// when open); both fatal on failure. Returns pOut.
+FILE* OpenIOFiles(const char* base, const char* ext);
+// Closes pIn and pOut (and sets both to none), then puts FnOut in Fn's place
+// as the editors do: 0 when it is there.
+int ReplaceInputFile();

@@ -34,3 +34,18 @@ expect_eq() {
 in_sandbox() {
     timeout --kill-after=10 300 "$SANDBOX" "$@"
 }
+
+# run_sandboxed_cases ENVVAR FILTER WHAT: runs the cases of the setup test
+# program that FILTER selects as root inside the sandbox, with ENVVAR=1 (the
+# cases skip themselves without it), and fails unless some ran and all passed.
+run_sandboxed_cases() {
+    local tests_bin="$ORVIK_BINARY_DIR/tests/setup_tests"
+    [ -x "$tests_bin" ] || fail "no test program at $tests_bin"
+    local out="$E2E_DIR/gtest.out" status=0
+    in_sandbox -- env "$1=1" "$tests_bin" --gtest_filter="$2" >"$out" 2>&1 || status=$?
+    cat "$out"
+    expect_eq "$status" 0 "status of the sandboxed $3 cases"
+    grep -q '^\[  PASSED  \] [1-9]' "$out" || fail "no sandboxed case ran"
+    if grep -q '^\[  SKIPPED \]' "$out"; then fail "a sandboxed case skipped itself"; fi
+    echo "$3 sandbox cases passed"
+}
