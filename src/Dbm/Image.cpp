@@ -180,6 +180,12 @@ void DbTUpDate(DbTHandle* h) {
         digits[i] = char(h->pImage[6 + i]);
     h->recordCount = int32_t(strtol(digits, nullptr, 10));
     DbTSetDbType(h, DB_TYPE_HEADED);
+    if (h->imageLen < DB_HEADER_SIZE) {
+        // A header cut short: made whole, so that records go after it.
+        if (!DbmReserve(h, DB_HEADER_SIZE)) return;
+        h->imageLen = DB_HEADER_SIZE;
+        DbmWriteHeader(h);
+    }
 }
 
 DbTHandle* DbTOpen(const char* name, unsigned flags) {

@@ -290,3 +290,37 @@ TEST(DbmDamage, WalksEndAtTheDamagedRecordAndCheckReportsIt) {
     EXPECT_EQ(16 + 7, report.badOffset);
     EXPECT_FALSE(DbmCheckFile((dir / "missing.qdb").c_str(), &report));
 }
+
+TEST(DbmFileLevel, DatabaseListAndDump) {
+    TempDir dir;
+    CwdGuard cwd;
+    ASSERT_EQ(0, chdir(dir.c_str()));
+    std::filesystem::create_directory("db");
+    for (const char* name : {"db/one.qdb", "db/two.qdb", "db/x.qdb_new", "db/y.qdb.old", "db/z.txt"})
+        WriteFile(name, "");
+    std::string list = Take(DbmGetDbList(0));
+    EXPECT_TRUE(list == "one,two" || list == "two,one") << list;
+    std::string spaced = Take(DbmGetDbList(1));
+    EXPECT_TRUE(spaced == " one two" || spaced == " two one") << spaced;
+
+    ASSERT_EQ(1, DbmPutRecord("./dump.db", "key", "a\x01", 2));
+    testing::internal::CaptureStdout();
+    DumpDbm("dump");
+    EXPECT_EQ("8 4 ==>{key.a.}\n", testing::internal::GetCapturedStdout());
+    testing::internal::CaptureStderr();
+    DumpDbm("nothing");
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("can't open file"));
+}
+
+TEST(DbmHandle, AHeaderCutShortIsMadeWhole) {
+    TempDir dir;
+    std::string path = dir / "short.qdb";
+    WriteFile(path, "TQDBA");
+    DbTHandle* h = DbTOpen(path.c_str(), 0);
+    EXPECT_EQ(DB_TYPE_HEADED, h->dbType);
+    ASSERT_EQ(1, DbmTPutRecord(h, "k", "v", 1));
+    DbTClose(h);
+    std::string file = ReadFile(path);
+    ASSERT_EQ(16u + 7, file.size());
+    EXPECT_EQ(std::string("TQDBAA1\0", 8), file.substr(0, 8));
+}
