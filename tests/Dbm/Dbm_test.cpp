@@ -356,3 +356,32 @@ TEST(DbmDamage, RandomFilesNeverLeadAReaderAstray) {
         DbTClose(h);
     }
 }
+
+// A file that exists but cannot be read is neither waited on nor replaced
+// by a handle that saw none of its records; a directory is no database.
+TEST(DbmHandle, AnUnreadableFileIsNeverWrittenOver) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+    TempDir dir;
+    std::string path = dir / "locked.qdb";
+    ASSERT_EQ(1, DbmPutRecord(path.c_str(), "a", "1", 1));
+    std::string before = ReadFile(path);
+    chmod(dir.c_str(), 0777);
+    chmod(path.c_str(), 0);
+    EXPECT_EXIT(
+        {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+            time_t t0 = time(nullptr);
+            DbTHandle* h = DbTOpen(path.c_str(), 0);
+            int r = DbmTPutRecord(h, "b", "2", 1);
+            _exit(r == 0 && time(nullptr) - t0 < 3 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "Can't write to");
+    chmod(path.c_str(), 0644);
+    EXPECT_EQ(before, ReadFile(path));
+
+    std::filesystem::create_directory(dir / "dir.qdb");
+    DbTHandle* h = DbTOpen((dir / "dir.qdb").c_str(), 0);
+    EXPECT_EQ(DB_TYPE_NEW, h->dbType);
+    EXPECT_EQ(0, DbmTGetRecordSize(h, "a"));
+    DbTClose(h);
+}
