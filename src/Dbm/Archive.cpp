@@ -65,11 +65,6 @@ int DbmTArchiveDb(DbTHandle* h) {
     if (!DbmWriteReplacement(path, h->pImage, h->pImage ? h->imageLen : 0, h->pName)) return 0;
     // The file now holds the image: no re-read of our own write.
     struct stat st;
-    if (stat(path, &st) == 0) {
-        h->mtime = unsigned(st.st_mtim.tv_sec);
-        h->mtimeNs = st.st_mtim.tv_nsec;
-        h->fileSize = long(st.st_size);
-        h->fileId = (unsigned long)(st.st_ino);
-    }
+    if (stat(path, &st) == 0) DbmKeepIdentity(h, st);
     return 1;
 }

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <ctime>
 
+struct stat;
+
 // ---------------------------------------------------------------- limits
 constexpr int DB_HEADER_SIZE = 16;       // the headed format's header
 constexpr int DB_MAX_L = 65527;          // the largest record length L
@@ -171,6 +173,8 @@ void DbmWrite16(uint8_t* p, uint16_t v, bool swap);
 // false, image untouched, when memory cannot be had.
 bool DbmReserve(DbTHandle* handle, int64_t need);
 void DbmWriteHeader(DbTHandle* handle);  // magic, count, filler into the first 16 bytes
+// Notes the file's time, size and inode as those of the image.
+void DbmKeepIdentity(DbTHandle* handle, const struct stat& st);
 void DbTRefreshUnlessKept(DbTHandle* handle);  // DbTUpDate unless the flags hold DB_KEEP
 // The first record whose key equals key, through the index; 1 found.
 int DbmFindRecord(DbTHandle* handle, const char* key, DbRecordView* view);

@@ -149,6 +149,13 @@ static bool ReadImage(DbTHandle* h, const char* path, long size) {
     return false;
 }
 
+void DbmKeepIdentity(DbTHandle* h, const struct stat& st) {
+    h->mtime = unsigned(st.st_mtim.tv_sec);
+    h->mtimeNs = st.st_mtim.tv_nsec;
+    h->fileSize = long(st.st_size);
+    h->fileId = (unsigned long)(st.st_ino);
+}
+
 void DbTUpDate(DbTHandle* h) {
     if (!h || !h->pName) return;
     char path[DB_PATH_SIZE];
@@ -171,12 +178,12 @@ void DbTUpDate(DbTHandle* h) {
         h->imageLen = DB_HEADER_SIZE;
         DbTSetDbType(h, DB_TYPE_NEW);
         DbmWriteHeader(h);
+        // An empty file is known as it is, so that deferred puts into its
+        // image are not thrown away by a re-read of the same empty file.
+        if (!h->flUnread) DbmKeepIdentity(h, st);
         return;
     }
-    h->mtime = unsigned(st.st_mtim.tv_sec);
-    h->mtimeNs = st.st_mtim.tv_nsec;
-    h->fileSize = long(st.st_size);
-    h->fileId = (unsigned long)(st.st_ino);
+    DbmKeepIdentity(h, st);
     if (h->imageLen < DB_MAGIC_TEST || memcmp(h->pImage, DB_MAGIC, DB_MAGIC_TEST) != 0) {
         DbTSetDbType(h, DB_TYPE_HEADERLESS);
         return;

@@ -172,6 +172,20 @@ TEST(DbmHandle, DeferredWritesReachTheFileAtTheArchive) {
     DbTClose(h);
 }
 
+TEST(DbmHandle, DeferredPutsIntoAnEmptyFileStay) {
+    TempDir dir;
+    std::string path = dir / "empty.qdb";
+    WriteFile(path, "");
+    DbTHandle* h = DbTOpen(path.c_str(), DB_DEFER);
+    ASSERT_EQ(1, DbmTPutRecord(h, "a", "1", 1));
+    ASSERT_EQ(1, DbmTPutRecord(h, "b", "2", 1));
+    EXPECT_EQ(",a,b,", Take(DbmTGetRecordList(h, ",", ",")));
+    EXPECT_EQ("", ReadFile(path));
+    ASSERT_EQ(1, DbmTArchiveDb(h));
+    DbTClose(h);
+    EXPECT_EQ(16u + 2 * 7, ReadFile(path).size());
+}
+
 TEST(DbmHandle, RefusesRecordsNoReaderCouldFollowAndKeepsImageWhenMemoryFails) {
     TempDir dir;
     std::string path = dir / "big.qdb";
