@@ -276,6 +276,7 @@ int CatalogueImport(DbTHandle* db, FILE* in, const char* source, DbTHandle* ref,
         char* tab = static_cast<char*>(memchr(line, '\t', size_t(len)));
         if (!tab) return fail("no tab between key and text");
         if (tab == line) return fail("empty key");
+        if (memchr(line, 0, size_t(tab - line))) return fail("a zero byte in the key");
         *tab = 0;
         if (strchr(line, '\r')) return fail("a carriage return in the key");
         if (strlen(line) > size_t(DB_MAX_KEY)) return fail("key longer than %d characters", DB_MAX_KEY);

@@ -133,13 +133,14 @@ TEST(Qdb, ImportExportAndTheConversionCheck) {
     ExpectError(Qdb(d + "import --check none es", "1_1\tx\n"), 1, "no database none");
 
     // Bad lines, each with its line number; nothing written.
-    for (auto [text, what] : std::initializer_list<std::pair<const char*, const char*>>{
+    for (auto [text, what] : std::initializer_list<std::pair<std::string, const char*>>{
              {"ok\tfine\nno tab here\n", ":2: no tab"},
              {"\tempty key\n", ":1: empty key"},
              {"k\tbad \\q escape\n", ":1: unknown escape"},
              {"k\tbad \\x4\n", ":1: \\x needs two"},
              {"k\tmid \\c dle\n", ":1: \\c stands only"},
-             {"k\t\\c\n", ":1: empty data"}}) {
+             {"k\t\\c\n", ":1: empty data"},
+             {std::string("a\0b\tzero\n", 9), ":1: a zero byte in the key"}}) {
         ExpectError(Qdb(d + "import fresh", text), 2, what);
         EXPECT_FALSE(Exists(dir / "db/fresh.qdb")) << text;
     }
