@@ -1,7 +1,9 @@
 // Choosing the language: the toolkit's data directory, the translation
 // table trans.conf, and the opening of a language's databases.
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #include "Dbm/Dbm.h"
 #include "MemMgr/MemMgr.h"
@@ -11,6 +13,9 @@
 #ifndef ORVIK_TOOLKIT_DIR_DEFAULT
 #define ORVIK_TOOLKIT_DIR_DEFAULT "."
 #endif
+#ifndef ORVIK_TOOLKIT_INSTALL_SUBDIR
+#define ORVIK_TOOLKIT_INSTALL_SUBDIR "share/orvik"
+#endif
 
 char* pNLSLang = nullptr;
 DbTHandle* pDrvCoreDB = nullptr;
@@ -19,12 +24,34 @@ DbTHandle* pPrtHelpDB = nullptr;
 static char* pTransTable = nullptr;  // the normalised translation table, kept once read
 static bool flCoreTried = false;     // NlsCoreDB tried to open the core database
 
+// An installed tool lives in PREFIX/bin and its data in PREFIX/share/orvik:
+// that directory, when it holds the translation table, or none.
+static char* InstalledToolkitDir() {
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return nullptr;
+    exe[n] = '\0';
+    char* slash = strrchr(exe, '/');
+    if (!slash) return nullptr;
+    *slash = '\0';
+    char* dir = SaveStr("%s/../%s", exe, ORVIK_TOOLKIT_INSTALL_SUBDIR);
+    char* table = SaveStr("%s/trans.conf", dir);
+    bool found = access(table, R_OK) == 0;
+    PutMem(table);
+    if (found) return dir;
+    PutMem(dir);
+    return nullptr;
+}
+
 char* SetToolkitPath(const char* dirOption) {
     const char* dir = dirOption;
     if (!dir || !dir[0]) dir = getenv("ORVIK_TOOLKIT_DIR");
+    char* installed = nullptr;
+    if (!dir || !dir[0]) dir = installed = InstalledToolkitDir();
     if (!dir || !dir[0]) dir = ORVIK_TOOLKIT_DIR_DEFAULT;
     PutMem(pToolPath);
     pToolPath = SaveStr_(dir);
+    PutMem(installed);
     return pToolPath;
 }
 

@@ -29,8 +29,10 @@ extern DbTHandle* pDrvCoreDB;  // the core string database, en_US/CoreString or 
 extern DbTHandle* pPrtHelpDB;  // the printer-help database; the application sets it
 
 // The toolkit's data directory (pToolPath): the option's directory when one is
-// given, else the environment variable ORVIK_TOOLKIT_DIR, else the directory
-// into which the build put the catalogue. Sets pToolPath and returns it.
+// given, else the environment variable ORVIK_TOOLKIT_DIR, else share/orvik
+// beside the installed program's bin directory when it holds trans.conf,
+// else the directory into which the build put the catalogue. Sets pToolPath
+// and returns it.
 char* SetToolkitPath(const char* dirOption);
 
 const char* GetDesiredNLSLang();
