@@ -153,6 +153,7 @@ char* ChoiceText(char* choices, int n);
 int ChoiceLen(const char* choice);
 
 // ====================================================== settings files
+extern FILE* pOut;  // the settings file being written
 void StoreMenu(TextMenu* menu);  // to pOut
 void LoadMenu(TextMenu* menu);   // from the open input file (pIn)
 
