@@ -2,7 +2,9 @@
 // chosen, or asks one yes/no question, or reads one pass phrase.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "MemMgr/MemMgr.h"
