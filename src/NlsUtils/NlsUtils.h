@@ -46,10 +46,22 @@ char* FindRedirect(char* text);
 char* CheckForRedirect(char* text);
 
 void Nlsfprintf(FILE* stream, DbTHandle* handle, int set, int number, ...);
+// The buffer must hold the formatted message; at most NLS_MSG_SIZE bytes
+// are written. Nlssnprintf writes at most size bytes.
 void Nlssprintf(char* buffer, DbTHandle* handle, int set, int number, ...);
+void Nlssnprintf(char* buffer, int size, DbTHandle* handle, int set, int number, ...);
+// Message set NLS_SET_MENU of the core database, cut to 127 characters.
 char* NlsTtyMenuCvt(char** text, int number);
 int NlsTtyMenuItemCvt(TextMenuItem* items, int first, int count);
 int NlsTtyMenuItemStateCvt(TextMenuItem* items, int first, int count);
 int NlsTtyMenuItemPromptCvt(TextMenuItem* items, int first, int count);
+// "%s" markers replaced by messages set/1, set/2 ... of the core database,
+// each cut to 1023 characters, the whole to size - 1.
 char* NlsGuiStrCvt(const char* text, int set, char* output, int size);
-char* NlsCalcStrVal(const char* text);
+char* NlsCalcStrVal(const char* text);  // "%08X%08X" of the weighted sum and the sum
+
+// The core database, pDrvCoreDB, opened (NlsOpenDB "CoreString") at its
+// first use when the application has not set it; none when it cannot be.
+DbTHandle* NlsCoreDB();
+// Test hook: forget the language, the translation table and the core database.
+void NlsResetForTests();
