@@ -300,30 +300,38 @@ void DbmDropIndex(DbTHandle* h) {
     h->indexSize = h->indexCount = 0;
 }
 
-// The slot holding key, or the empty slot where it would go.
-static int32_t* Slot(DbTHandle* h, const char* key, size_t n, bool* found) {
+// The slot holding key (its record in *v), or the empty slot where it would
+// go. The stored hash spares the image a visit for every other key.
+static DbIndexSlot* Slot(DbTHandle* h, const char* key, size_t n, uint32_t hash, DbRecordView* v,
+                         bool* found) {
     uint32_t mask = uint32_t(h->indexSize - 1);
-    for (uint32_t i = HashKey(key, n) & mask;; i = (i + 1) & mask) {
-        int32_t* slot = &h->pIndex[i];
-        *found = false;
-        if (*slot == 0) return slot;
-        DbRecordView v;
-        const char* stored = KeyAt(h, *slot - 1, &v);
-        if (stored && v.K == n + 1 && memcmp(stored, key, n) == 0) {
+    *found = false;
+    for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
+        DbIndexSlot* slot = &h->pIndex[i];
+        if (slot->start1 == 0) return slot;
+        if (slot->hash != hash) continue;
+        const char* stored = KeyAt(h, slot->start1 - 1, v);
+        if (stored && v->K == n + 1 && memcmp(stored, key, n) == 0) {
             *found = true;
             return slot;
         }
     }
 }
 
-static bool IndexInsert(DbTHandle* h, const char* key, int32_t start) {
+static void IndexInsert(DbTHandle* h, const char* key, int32_t start) {
     size_t n = strlen(key);
+    uint32_t hash = HashKey(key, n);
     bool found;
-    int32_t* slot = Slot(h, key, n, &found);
-    if (found) return true;  // the first record of a key is the one found
-    *slot = start + 1;
+    DbRecordView v;
+    DbIndexSlot* slot = Slot(h, key, n, hash, &v, &found);
+    if (found) return;  // the first record of a key is the one found
+    slot->start1 = start + 1;
+    slot->hash = hash;
     h->indexCount++;
-    return true;
+}
+
+static DbIndexSlot* NewTable(int32_t size) {
+    return static_cast<DbIndexSlot*>(GetMem(int(sizeof(DbIndexSlot)) * size));
 }
 
 // Builds the index: one walk to count (which also cuts a damaged image),
@@ -335,7 +343,7 @@ static bool BuildIndex(DbTHandle* h) {
     for (int ok = DbmFirstRecord(h, &v); ok; ok = DbmNextRecord(h, &v)) count++;
     int32_t size = 64;
     while (size < 2 * count + 2) size *= 2;
-    h->pIndex = static_cast<int32_t*>(GetMem(int(sizeof(int32_t)) * size));
+    h->pIndex = NewTable(size);
     if (!h->pIndex) return false;
     h->indexSize = size;
     for (int32_t pos = h->dbType == DB_TYPE_HEADERLESS ? 0 : DB_HEADER_SIZE; pos < h->imageLen;) {
@@ -351,10 +359,29 @@ static bool BuildIndex(DbTHandle* h) {
     return true;
 }
 
+// Doubles the table, moving every slot by its stored hash.
+static bool GrowIndex(DbTHandle* h) {
+    int32_t size = h->indexSize * 2;
+    DbIndexSlot* table = NewTable(size);
+    if (!table) return false;
+    uint32_t mask = uint32_t(size - 1);
+    for (int32_t i = 0; i < h->indexSize; i++) {
+        const DbIndexSlot& old = h->pIndex[i];
+        if (old.start1 == 0) continue;
+        uint32_t j = old.hash & mask;
+        while (table[j].start1 != 0) j = (j + 1) & mask;
+        table[j] = old;
+    }
+    PutMem(h->pIndex);
+    h->pIndex = table;
+    h->indexSize = size;
+    return true;
+}
+
 void DbmIndexAdd(DbTHandle* h, const char* key, int32_t start) {
     if (!h->pIndex) return;
-    if (2 * (h->indexCount + 1) + 2 > h->indexSize) {
-        DbmDropIndex(h);  // rebuilt, larger, at the next lookup
+    if (2 * (h->indexCount + 1) + 2 > h->indexSize && !GrowIndex(h)) {
+        DbmDropIndex(h);  // built afresh at the next lookup
         return;
     }
     IndexInsert(h, key, start);
@@ -366,9 +393,8 @@ int DbmFindRecord(DbTHandle* h, const char* key, DbRecordView* v) {
     if (!h->pIndex) BuildIndex(h);
     if (h->pIndex) {
         bool found;
-        int32_t* slot = Slot(h, key, n, &found);
-        if (!found) return 0;
-        return KeyAt(h, *slot - 1, v) ? 1 : 0;
+        Slot(h, key, n, HashKey(key, n), v, &found);
+        return found ? 1 : 0;
     }
     for (int ok = DbmFirstRecord(h, v); ok; ok = DbmNextRecord(h, v))
         if (v->pKey && v->K == n + 1 && memcmp(v->pKey, key, n) == 0) return 1;

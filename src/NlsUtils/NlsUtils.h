@@ -65,3 +65,30 @@ char* NlsCalcStrVal(const char* text);  // "%08X%08X" of the weighted sum and th
 DbTHandle* NlsCoreDB();
 // Test hook: forget the language, the translation table and the core database.
 void NlsResetForTests();
+
+// ---------------------------------------------------------- catalogues
+// The text form of a message database, one record a line: the key, one tab,
+// the text. A "#" at a line's start begins a comment; empty lines are
+// skipped. In the text \n, \t, \r, \\ and \xHH stand for their bytes; the
+// text is stored followed by a zero byte, except when the line ends with \c,
+// which stores the bytes as they are.
+
+// The printf conversions of fmt as a signature: each conversion's length
+// modifier and letter ("*" for a star width or precision; %i counts as %d),
+// followed by a blank. The number of conversions, or -1 for a conversion
+// that is cut off or unknown (and for %n).
+int NlsFormatSignature(const char* fmt, char* sig, int size);
+// Prints fmt with one command-line word for each conversion, each converted
+// to the type its conversion takes. False, with why in err and nothing
+// printed, when the words do not suit the conversions.
+bool NlsPrintArgs(FILE* out, const char* fmt, int argc, char** argv, char* err, int errSize);
+// Stores every record of the catalogue text read from in into db (opened
+// with deferred writes; the caller archives). With ref, a text record whose
+// key ref holds must have the conversions of ref's text. The number of
+// records, or -1 with "SOURCE:LINE: what" in err.
+int CatalogueImport(DbTHandle* db, FILE* in, const char* source, DbTHandle* ref, char* err,
+                    int errSize);
+// Writes every record of db as catalogue text, in file order; the number of
+// records, or -1 with why in err (nothing written) when a key cannot be
+// written as catalogue text or the file is damaged.
+int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize);
