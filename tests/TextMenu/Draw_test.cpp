@@ -93,7 +93,7 @@ TEST_F(MenuTest, GridAndLineBreakGroups) {
     lines[0].Value.i = 2;
     menu.pItems = lines;
     menu.Flags = 0;
-    EXPECT_EQ(Print(&menu), "\f\nG:\n\n\n 0) left" + Blanks(32) + " 0) right" + Blanks(31) + "\n\n" +
+    EXPECT_EQ(Print(&menu), "\f\nG:\n\n\n 0) left" + Blanks(31) + " 0) right" + Blanks(30) + "\n\n" +
                                 " 1) Go \n\n" + kPrompt);
 }
 
@@ -112,7 +112,7 @@ TEST(ScreenTest, WritingFillingPrintingAndBoxes) {
     EXPECT_EQ(std::string(screen->pImage, 4), "axcx");
     screen->pImage[0] = '\n';
     run = InChild("", [&] { return Refresh(screen); });
-    EXPECT_EQ(run.out, "cx") << "a newline ends its row; the cells after it belong to the next";
+    EXPECT_EQ(run.out, "xc") << "a newline ends its row; the cells after it belong to the next";
     FreeScreen(screen);
 
     screen = MakeScreen(80, 24);
