@@ -137,8 +137,9 @@ static bool EnterValue(TextMenuItem* item, const char* option) {
     if (ValidateEntry(LineBuf, item->pFormat) != 0) return false;
     switch (item->Type) {
     case MENU_NAME:
-    case MENU_STRING:
-        if (strlen(LineBuf) >= size_t(MENU_TEXT_SIZE)) {
+    case MENU_STRING: {
+        const size_t len = strlen(LineBuf);
+        if (len >= size_t(MENU_TEXT_SIZE)) {
             // The value buffer holds 255 characters: a longer text is refused whole.
             char msg[NLS_GUI_MSG_SIZE];
             Nlssprintf(msg, pDrvCoreDB, NLS_SET_HELP, 42, 0, MENU_TEXT_SIZE - 1);
@@ -146,8 +147,9 @@ static bool EnterValue(TextMenuItem* item, const char* option) {
             return false;
         }
         if (!item->Value.pText) return false;
-        snprintf(item->Value.pText, MENU_TEXT_SIZE, "%s", LineBuf);
+        memcpy(item->Value.pText, LineBuf, len + 1);
         return true;
+    }
     case MENU_INT:
         item->Value.i = int(strtol(LineBuf, nullptr, 10));
         return true;

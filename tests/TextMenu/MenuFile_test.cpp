@@ -22,6 +22,20 @@ class MenuFileTest : public MenuTest {
         fclose(out);
         return ReadFile(dir / "values");
     }
+    // The menu run in a child with the answers given; the values it
+    // reported after leaving in `after`.
+    ChildRun RunThenReport(TextMenu* menu, const std::string& answers) {
+        ChildRun run = InChild(answers, [&] {
+            int r = RunMenu(menu, nullptr, true);
+            FILE* out = fopen((dir / "after").c_str(), "w");
+            WriteMenuValues(out);
+            fclose(out);
+            return r;
+        });
+        after = ReadFile(dir / "after");
+        return run;
+    }
+    std::string after;
     void TearDown() override { FreeMenuFile(); }
 };
 
@@ -130,31 +144,19 @@ TEST_F(MenuFileTest, CommandsSeeTheValuesAndGiveTheResult) {
 
     // A command item whose command fails keeps the menu; values outlive
     // the menu's end.
-    run = InChild("x\n1 9\n2 new text\n\ny\n", [&] {
-        int r = RunMenu(menu, nullptr, true);
-        FILE* out = fopen((dir / "after").c_str(), "w");
-        WriteMenuValues(out);
-        fclose(out);
-        return r;
-    });
+    run = RunThenReport(menu, "x\n1 9\n2 new text\n\ny\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadFile(dir / "after"), "COUNT=9\nTEXT='new text'\n");
+    EXPECT_EQ(after, "COUNT=9\nTEXT='new text'\n");
 }
 
 TEST_F(MenuFileTest, ValuesAreKeptAcrossVisitsOfASubmenu) {
     TextMenu* menu = Load("menu a\nitem 8 S\nsubmenu b\nmenu b\nitem 12 T\nname T\ndefault d\n"
                           "item 13 N\nname N\ndefault 1\n");
     ASSERT_NE(menu, nullptr) << error;
-    ChildRun run = InChild("1\n1 changed\n2 5\n\ny\n1\n\ny\n\ny\n", [&] {
-        int r = RunMenu(menu, nullptr, true);
-        FILE* out = fopen((dir / "after").c_str(), "w");
-        WriteMenuValues(out);
-        fclose(out);
-        return r;
-    });
+    ChildRun run = RunThenReport(menu, "1\n1 changed\n2 5\n\ny\n1\n\ny\n\ny\n");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(Count(run.out, " 1) T  [changed]"), 3) << "twice on the first visit, once on the second";
-    EXPECT_EQ(ReadFile(dir / "after"), "T=changed\nN=5\n");
+    EXPECT_EQ(after, "T=changed\nN=5\n");
 }
 
 }  // namespace

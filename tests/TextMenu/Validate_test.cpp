@@ -16,90 +16,78 @@ Verdict Check(const std::string& text, const char* pattern) {
     return {run.status, run.out};
 }
 
+// One entry tested against one pattern: the code, and the message shown
+// (none: nothing shown; "-": not looked at).
+struct Case {
+    const char* text;
+    const char* pattern;
+    int code;
+    const char* shown;
+};
+
+void CheckAll(std::initializer_list<Case> cases) {
+    for (const Case& c : cases) {
+        Verdict v = Check(c.text, c.pattern);
+        EXPECT_EQ(v.code, c.code) << c.text << " against " << c.pattern;
+        if (!c.shown) {
+            EXPECT_EQ(v.shown, "") << c.text << " against " << c.pattern;
+        } else if (std::string(c.shown) != "-") {
+            EXPECT_EQ(v.shown, c.shown + kContinue) << c.text << " against " << c.pattern;
+        }
+    }
+}
+
 TEST_F(MenuTest, IntegerRealAndHexElements) {
-    EXPECT_EQ(Check("5", "d(1,10)").code, 0);
-    Verdict v = Check("11", "d(1,10)");
-    EXPECT_EQ(v.code, 1);
-    EXPECT_EQ(v.shown, "This number must be between 1 to 10." + kContinue);
-    v = Check("1a", "d(1,10)");
-    EXPECT_EQ(v.code, 3);
-    EXPECT_EQ(v.shown, "Invalid digit:  a\n" + kContinue);
-    EXPECT_EQ(Check("123456789", "d(0,0)").code, 0);
-    EXPECT_EQ(Check("15", "d(1,99)-5").code, 3) << "an excluded character";
-
-    EXPECT_EQ(Check("0.5", "f(0,1)").code, 0);
-    v = Check("1.2.3", "f(0,1)");
-    EXPECT_EQ(v.code, 1);
-    EXPECT_EQ(v.shown, "Only one '.' may be entered." + kContinue);
-    v = Check("1.5", "f(0,1)");
-    EXPECT_EQ(v.code, 1);
-    EXPECT_EQ(v.shown, "This number must be between 0.000000 to 1.000000." + kContinue);
-    v = Check("1x", "f(0,1)");
-    EXPECT_EQ(v.code, 3);
-    EXPECT_EQ(v.shown, "Invalid character 'x'\nThis text may contain \"0123456789.\"" + kContinue);
-
-    EXPECT_EQ(Check("2.5", "D(0,10)").code, 0);
-    v = Check("12", "D(0,10)");
-    EXPECT_EQ(v.code, 1);
-    EXPECT_EQ(v.shown, "This number must be between 0 and 10." + kContinue);
-    EXPECT_EQ(Check("1e5", "D(0,10)").code, 3);
-
-    EXPECT_EQ(Check("ff", "x(0,255)").code, 0);
-    v = Check("1ff", "x(0,255)");
-    EXPECT_EQ(v.code, 1);
-    EXPECT_EQ(v.shown, "This number must be between 0 to ff." + kContinue);
+    CheckAll({
+        {"5", "d(1,10)", 0, nullptr},
+        {"11", "d(1,10)", 1, "This number must be between 1 to 10."},
+        {"1a", "d(1,10)", 3, "Invalid digit:  a\n"},
+        {"123456789", "d(0,0)", 0, nullptr},
+        {"15", "d(1,99)-5", 3, "Invalid digit:  5\n"},
+        {"0.5", "f(0,1)", 0, nullptr},
+        {"1.2.3", "f(0,1)", 1, "Only one '.' may be entered."},
+        {"1.5", "f(0,1)", 1, "This number must be between 0.000000 to 1.000000."},
+        {"1x", "f(0,1)", 3, "Invalid character 'x'\nThis text may contain \"0123456789.\""},
+        {"2.5", "D(0,10)", 0, nullptr},
+        {"12", "D(0,10)", 1, "This number must be between 0 and 10."},
+        {"1e5", "D(0,10)", 3, "Invalid character 'e'\nThis text may contain \"0123456789.\""},
+        {"ff", "x(0,255)", 0, nullptr},
+        {"1ff", "x(0,255)", 1, "This number must be between 0 to ff."},
+    });
 }
 
 TEST_F(MenuTest, CharacterClassesLengthsAndForbiddenValues) {
-    EXPECT_EQ(Check("abc1", "A(2,4)").code, 0);
-    Verdict v = Check("abcde", "A(2,4)");
-    EXPECT_EQ(v.code, 2);
-    EXPECT_EQ(v.shown, "This text length must be from 2 to 4 characters long." + kContinue);
-    v = Check("ab!", "A(2,4)");
-    EXPECT_EQ(v.code, 3);
-    EXPECT_EQ(v.shown, "Invalid character '!'\nThis text may contain \"abc..zABC..Z012..9\"" + kContinue);
-    v = Check("a1", "a(1,5)+-");
-    EXPECT_EQ(v.code, 3);
-    EXPECT_EQ(v.shown, "Invalid character '1'\nThis text may contain \"abc..zABC..Z-\"" + kContinue);
-    EXPECT_EQ(Check("a-b", "a(1,5)+-").code, 0);
-    EXPECT_EQ(Check("any text!", "p(1,20)").code, 0);
-    EXPECT_EQ(Check("abcd", "L(4,4)").code, 0);
-    v = Check("abc", "t(4,4)");
-    EXPECT_EQ(v.code, 2);
-    EXPECT_EQ(v.shown, "This text must be exactly 4 characters long." + kContinue);
-
-    v = Check("root", "!(root)");
-    EXPECT_EQ(v.code, 4);
-    EXPECT_EQ(v.shown, "Invalid entry \"root\"" + kContinue);
-    EXPECT_EQ(Check("rootx", "!(root)").code, 0);
-
-    EXPECT_EQ(Check("", "").code, 0);
+    CheckAll({
+        {"abc1", "A(2,4)", 0, nullptr},
+        {"abcde", "A(2,4)", 2, "This text length must be from 2 to 4 characters long."},
+        {"ab!", "A(2,4)", 3, "Invalid character '!'\nThis text may contain \"abc..zABC..Z012..9\""},
+        {"a1", "a(1,5)+-", 3, "Invalid character '1'\nThis text may contain \"abc..zABC..Z-\""},
+        {"a-b", "a(1,5)+-", 0, nullptr},
+        {"any text!", "p(1,20)", 0, nullptr},
+        {"abcd", "L(4,4)", 0, nullptr},
+        {"abc", "t(4,4)", 2, "This text must be exactly 4 characters long."},
+        {"root", "!(root)", 4, "Invalid entry \"root\""},
+        {"rootx", "!(root)", 0, nullptr},
+        {"", "", 0, nullptr},
+    });
     EXPECT_EQ(ValidateEntry("anything", nullptr), 0);
 }
 
 TEST_F(MenuTest, AlternativesAndConjunctions) {
-    EXPECT_EQ(Check("abc", "a(1,3)|d(1,99)").code, 0);
-    EXPECT_EQ(Check("42", "a(1,3)|d(1,99)").code, 0);
-    Verdict v = Check("100", "a(1,3)|d(1,99)");
-    EXPECT_EQ(v.code, 1);
-    EXPECT_EQ(v.shown, "This number must be between 1 to 99." + kContinue);
-    v = Check("abcd", "a(1,3)|d(1,99)");
-    EXPECT_EQ(v.code, 3);
-    EXPECT_EQ(v.shown, "Invalid digit:  a\n" + kContinue);
-
-    EXPECT_EQ(Check("abc", "a(1,5)&!(abc)").code, 4);
-    EXPECT_EQ(Check("abd", "a(1,5)&!(abc)").code, 0);
-
-    const char* settings = "/A(1,255)+-+_+/";
-    EXPECT_EQ(Check("/tmp/my-settings_1", settings).code, 0);
-    EXPECT_EQ(Check("relative", settings).code, 3) << "no message: nothing was accepted yet";
-    EXPECT_EQ(Check("relative", settings).shown, "");
-    v = Check("/tmp/a b", settings);
-    EXPECT_EQ(v.code, 3);
-    EXPECT_EQ(Check("T:top", "T:A(3,6)").code, 0);
-    v = Check("Tx", "T:A(3,6)");
-    EXPECT_EQ(v.code, 3);
-    EXPECT_EQ(v.shown, "Invalid character x\n: was expected after \"T\"" + kContinue);
+    CheckAll({
+        {"abc", "a(1,3)|d(1,99)", 0, nullptr},
+        {"42", "a(1,3)|d(1,99)", 0, nullptr},
+        {"100", "a(1,3)|d(1,99)", 1, "This number must be between 1 to 99."},
+        {"abcd", "a(1,3)|d(1,99)", 3, "Invalid digit:  a\n"},
+        {"abc", "a(1,5)&!(abc)", 4, "-"},
+        {"abd", "a(1,5)&!(abc)", 0, nullptr},
+        {"/tmp/my-settings_1", "/A(1,255)+-+_+/", 0, nullptr},
+        // A literal mismatch before anything was accepted shows nothing.
+        {"relative", "/A(1,255)+-+_+/", 3, nullptr},
+        {"/tmp/a b", "/A(1,255)+-+_+/", 3, "-"},
+        {"T:top", "T:A(3,6)", 0, nullptr},
+        {"Tx", "T:A(3,6)", 3, "Invalid character x\n: was expected after \"T\""},
+    });
 }
 
 TEST_F(MenuTest, InputsBeyondTheBuffersAreRefusedWithTheLengthMessage) {
