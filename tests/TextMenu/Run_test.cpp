@@ -208,3 +208,72 @@ TEST_F(MenuTest, StoringSettingsOnRequest) {
 }
 
 }  // namespace
+
+namespace {
+
+int Leave(TextMenu*, TextMenuItem*) {
+    flExitTextMenu = true;
+    return 1;
+}
+int rebuilt = 0;
+int Rebuild(TextMenu*, TextMenuItem* item) {
+    ++rebuilt;
+    item[1].Default.i = 40 + rebuilt;
+    return 0;
+}
+
+TEST_F(MenuTest, TheExitFlagLeavesEveryMenuAndFlagsShapeTheLoop) {
+    TextMenuItem subItems[] = {Item("Out", 7), Item("Note", 12), End()};
+    subItems[0].ActionFunc = Leave;
+    TextMenu sub{"Sub", 0, nullptr, nullptr, nullptr, nullptr, subItems, MENU_F_KEEPBUF};
+    TextMenuItem items[] = {Item("Sub", 8), End()};
+    items[0].Value.pMenu = &sub;
+    TextMenu menu{"Main", 0, nullptr, nullptr, nullptr, nullptr, items, 0};
+    ChildRun run = InChild("1\n1\n", [&] {
+        int r = RunMenu(&menu, nullptr, true);
+        // Flag 0x004 kept the submenu's buffer; the flag returns at once now.
+        return r * 10 + (subItems[1].Value.pText != nullptr) + 2 * (RunMenu(&menu, nullptr, true) == 0);
+    });
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(Count(run.out, "\f\nMain:"), 1);
+
+    // Flag 0x040: a command item's success prepares the menu again.
+    TextMenuItem again[] = {Item("Rebuild", 7), Item("Count", 13), End()};
+    again[0].ActionFunc = Rebuild;
+    TextMenu reinit{"R", 0, nullptr, nullptr, nullptr, nullptr, again, MENU_F_REINIT | MENU_F_NOEXIT};
+    run = InChild("1\n1\n", [&] {
+        rebuilt = 0;
+        return RunMenu(&reinit, nullptr, true);
+    });
+    EXPECT_EQ(run.status, 1) << "end of input";
+    EXPECT_NE(run.out.find(" 2) Count .. [42]"), std::string::npos);
+}
+
+TEST_F(MenuTest, ThePickerPagesThroughItsColumns) {
+    char choices[] = "_choice01,_choice02,_choice03,_choice04,_choice05,_choice06,_choice07,"
+                     "_choice08,_choice09,_choice10";
+    TextMenuItem item = Item("Many", 9);
+    item.pChoices = choices;
+    item.LabelLen = 4;
+    item.ChoiceCnt = 10;
+    ChildRun run = InChild("", [&] {
+        setenv("COLUMNS", "30", 1);
+        setenv("LINES", "10", 1);
+        unsigned mask = 0;
+        int a = PrintPickOneManyScreen(&item, &mask, 0);
+        int b = PrintPickOneManyScreen(&item, &mask, 4);
+        int c = PrintPickOneManyScreen(&item, &mask, 8);
+        int d = PrintPickOneManyScreen(&item, &mask, 10);
+        printf("|%d %d %d %d", a, b, c, d);
+        return 0;
+    });
+    EXPECT_EQ(run.out.substr(run.out.size() - 9), "|4 4 2 -1");
+    const std::string page = std::string(size_t(30 * 10 - 1), ' ');
+    ASSERT_GE(run.out.size(), 3 * page.size());
+    auto row = [&](int p, int r) { return run.out.substr(p * page.size() + size_t(30 * (r - 1)), 30); };
+    EXPECT_EQ(row(0, 3), " ->  1) choice01" + Blanks(14));
+    EXPECT_EQ(row(1, 3), "     5) choice05" + Blanks(14));
+    EXPECT_EQ(row(2, 4), "    10) choice10" + Blanks(14));
+}
+
+}  // namespace

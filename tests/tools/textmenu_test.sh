@@ -177,6 +177,9 @@ run '' -y "Proceed"; [ $status -eq 1 ] || fail "-y at end of input"
 run 'abc\n' -p "Phrase: "
 [ $status -eq 0 ] && [ "$(cat "$dir/stdout")" = "abc" ] || fail "-p piped: $(cat "$dir/stdout")"
 grep -q "Phrase: " "$dir/stderr" || fail "-p prompt on standard error"
+long=$(printf 'x%.0s' $(seq 300))
+run "$long\n" -p "Phrase: "
+[ "$(cat "$dir/stdout")" = "${long:0:256}" ] || fail "a pass phrase is cut to 256 characters"
 
 # The command line.
 run '' -h; [ $status -eq 0 ] && grep -q "^usage: textmenu" "$dir/stdout" || fail "-h"
