@@ -62,6 +62,7 @@ struct DbTHandle {
     long mtimeNs;
     long fileSize;
     unsigned long fileId;  // inode: every replacement is a new file
+    uint8_t flUnread;      // the file holds bytes that could not be read: never written over
     struct DbIndexSlot* pIndex;  // open addressing over the keys' hashes
     int32_t indexSize;     // slots, a power of two; 0 when there is no index
     int32_t indexCount;    // keys held

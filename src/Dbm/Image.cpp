@@ -111,6 +111,7 @@ static void ClearImage(DbTHandle* h) {
     h->mtime = 0;
     h->mtimeNs = h->fileSize = 0;
     h->fileId = 0;
+    h->flUnread = 0;
     h->cursor = h->walkPos = h->recordCount = 0;
     h->flChanged = 0;
     h->dbType = DB_TYPE_NEW;
@@ -123,6 +124,10 @@ static bool ReadImage(DbTHandle* h, const char* path, long size) {
     for (int attempt = 0; attempt < DB_OPEN_TRIES; attempt++) {
         if (attempt) sleep(1);
         int fd = open(path, O_RDONLY | O_CLOEXEC);
+        // Only a passing failure is worth another attempt.
+        if (fd < 0 && (errno == EACCES || errno == EPERM || errno == ENOENT || errno == ENOTDIR ||
+                       errno == ELOOP))
+            return false;
         if (fd < 0) continue;
         if (!DbmReserve(h, size)) {
             close(fd);
@@ -149,7 +154,7 @@ void DbTUpDate(DbTHandle* h) {
     char path[DB_PATH_SIZE];
     if (!DbmFilePath(h->pName, path, sizeof path)) return;
     struct stat st;
-    if (stat(path, &st) != 0) return;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return;  // a directory is no database
     if (h->pImage && h->mtime == unsigned(st.st_mtim.tv_sec) && h->mtimeNs == st.st_mtim.tv_nsec &&
         h->fileSize == long(st.st_size) && h->fileId == (unsigned long)(st.st_ino))
         return;
@@ -159,7 +164,9 @@ void DbTUpDate(DbTHandle* h) {
     h->flags = flags;
     h->flChanged = 1;
     if (!ReadImage(h, path, long(st.st_size))) {
-        // An empty or unreadable file: a fresh header and no record.
+        // An empty or unreadable file: a fresh header and no record. The
+        // records of an unreadable one must not be replaced by this image.
+        h->flUnread = st.st_size > 0;
         if (!DbmReserve(h, DB_HEADER_SIZE)) return;
         h->imageLen = DB_HEADER_SIZE;
         DbTSetDbType(h, DB_TYPE_NEW);
@@ -180,6 +187,12 @@ void DbTUpDate(DbTHandle* h) {
         digits[i] = char(h->pImage[6 + i]);
     h->recordCount = int32_t(strtol(digits, nullptr, 10));
     DbTSetDbType(h, DB_TYPE_HEADED);
+    if (h->imageLen < DB_HEADER_SIZE) {
+        // A header cut short: made whole, so that records go after it.
+        if (!DbmReserve(h, DB_HEADER_SIZE)) return;
+        h->imageLen = DB_HEADER_SIZE;
+        DbmWriteHeader(h);
+    }
 }
 
 DbTHandle* DbTOpen(const char* name, unsigned flags) {
