@@ -205,14 +205,14 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
     const int orig = item->Value.i;
     int work = item->Value.i;
     unsigned mask = 0;
+    // The page shown: its first choice and its first column. Every answer
+    // but an empty one shows the same page again.
     int start = 0;
     int pageCol = 0;
-    bool changed = false;
     char answer[LINEBUF_SIZE];
     bool usePreset = preset && *preset;
     for (;;) {
-        if (changed) CurScreenCol = pageCol;
-        else pageCol = start == 0 ? 0 : CurScreenCol;
+        CurScreenCol = pageCol;
         const int shown = PrintPickOneManyScreen(item, &mask, start);
         if (shown < 0) return;
         const int next = shown > 0 ? start + shown : 0;
@@ -223,9 +223,10 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
             if (!Gets(LineBuf, LINEBUF_SIZE)) MenuInputEnded();
             snprintf(answer, sizeof answer, "%s", LineBuf);
         }
-        changed = false;
         if (!answer[0]) {
-            start = next < item->ChoiceCnt ? next : 0;
+            const bool more = next > 0 && next < item->ChoiceCnt;
+            start = more ? next : 0;
+            pageCol = more ? CurScreenCol : 0;
             continue;
         }
         if (QPATTYMENU_SAVE && answer[0] == QPATTYMENU_SAVE[0]) return;
@@ -250,10 +251,7 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
             }
             taken = true;
         }
-        if (taken) {
-            PickerChanged(menu, index, work);
-            changed = true;
-        }
+        if (taken) PickerChanged(menu, index, work);
     }
 }
 

@@ -274,6 +274,28 @@ TEST_F(MenuTest, ThePickerPagesThroughItsColumns) {
     EXPECT_EQ(row(0, 3), " ->  1) choice01" + Blanks(14));
     EXPECT_EQ(row(1, 3), "     5) choice05" + Blanks(14));
     EXPECT_EQ(row(2, 4), "    10) choice10" + Blanks(14));
+
+    // In the picker loop: Return shows the next page, a number changes the
+    // value and shows the same page again, and after the last page comes
+    // the first.
+    item.Type = 10;
+    item.Value.i = 1;
+    TextMenuItem items[] = {item, End()};
+    TextMenu menu{"M", 0, nullptr, nullptr, nullptr, nullptr, items, 0};
+    run = InChild("\n6\n!\n\n\n\ns\n", [&] {
+        setenv("COLUMNS", "30", 1);
+        setenv("LINES", "10", 1);
+        ProcessStateValue(&menu, 0, nullptr);
+        return items[0].Value.i;
+    });
+    EXPECT_EQ(run.status, 1 | 32);
+    ASSERT_GE(run.out.size(), 7 * page.size());
+    EXPECT_EQ(row(1, 4), "     6) choice06" + Blanks(14));
+    EXPECT_EQ(row(2, 4), " ->  6) choice06" + Blanks(14));
+    EXPECT_EQ(row(3, 4), " ->  6) choice06" + Blanks(14)) << "an ignored answer shows the page again";
+    EXPECT_EQ(row(4, 4), "    10) choice10" + Blanks(14));
+    EXPECT_EQ(row(5, 3), " ->  1) choice01" + Blanks(14));
+    EXPECT_EQ(row(6, 3), "     5) choice05" + Blanks(14));
 }
 
 }  // namespace
