@@ -164,7 +164,7 @@ run '' -s "$dir/none" "$MENU"
 [ $status -eq 1 ] || fail "missing settings: status $status"
 
 # The end of input at every prompt ends the program.
-for input in '' '\n' '1\n' '1 lp\n' '11\n' '12\n' '12\n\n' '1 q\n\n'; do
+for input in '' '\n' '1\n' '1 lp\n' '11\n' '12\n' '12\n\n' '1 q\n\n' 's\n'; do
     run "$input" "$MENU"
     [ $status -eq 1 ] || fail "end of input after '$input': status $status"
     grep -q "reading from standard input" "$dir/stderr" || fail "no report after '$input'"
