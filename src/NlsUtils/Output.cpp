@@ -63,26 +63,19 @@ char* NlsTtyMenuCvt(char** text, int number) {
     return copy;
 }
 
-// The item record belongs to the menu engine; these conversions fill its
-// text fields once its header defines the record, and convert nothing while
-// it is only declared.
+// Fills one text field of items 0 to count - 1 with messages 25/first on.
 enum class ItemField { Label, Choices, Prompt };
 
-template <class Item> static int ItemCvt(Item* items, int first, int count, ItemField field) {
-    if constexpr (requires { sizeof(Item); }) {
-        if (!items) return 0;
-        for (int i = 0; i < count; i++) {
-            char* text = nullptr;
-            NlsTtyMenuCvt(&text, first + i);
-            if (field == ItemField::Label) items[i].pLabel = text;
-            if (field == ItemField::Choices) items[i].pChoices = text;
-            if (field == ItemField::Prompt) items[i].pPrompt = text;
-        }
-        return count > 0 ? count : 0;
-    } else {
-        (void)items, (void)first, (void)count, (void)field;
-        return 0;
+static int ItemCvt(TextMenuItem* items, int first, int count, ItemField field) {
+    if (!items) return 0;
+    for (int i = 0; i < count; i++) {
+        char* text = nullptr;
+        NlsTtyMenuCvt(&text, first + i);
+        if (field == ItemField::Label) items[i].pLabel = text;
+        if (field == ItemField::Choices) items[i].pChoices = text;
+        if (field == ItemField::Prompt) items[i].pPrompt = text;
     }
+    return count > 0 ? count : 0;
 }
 
 int NlsTtyMenuItemCvt(TextMenuItem* items, int first, int count) {

@@ -6,8 +6,6 @@
 
 #include "TextMenu/TextMenu.h"
 
-FILE* pOut = nullptr;
-
 void StoreMenu(TextMenu* menu) {
     if (!menu || !menu->pItems || !pOut) return;
     TextMenuItem* items = menu->pItems;

@@ -153,7 +153,7 @@ char* ChoiceText(char* choices, int n);
 int ChoiceLen(const char* choice);
 
 // ====================================================== settings files
-extern FILE* pOut;  // the settings file being written
+// StoreMenu writes to pOut (utils), the output stream shared with file editing.
 void StoreMenu(TextMenu* menu);  // to pOut
 void LoadMenu(TextMenu* menu);   // from the open input file (pIn)
 

@@ -5,6 +5,7 @@
 #include "Dbm/Dbm.h"
 #include "NlsUtils/NlsUtils.h"
 #include "TestSupport.h"
+#include "TextMenu/TextMenu.h"
 #include "setup/setup.h"
 
 namespace {
@@ -163,6 +164,21 @@ TEST_F(NlsTest, ConversionsOverTheCoreDatabase) {
     PutMem(text);
     EXPECT_EQ("25_999", Take(NlsTtyMenuCvt(&text, 999)));
     EXPECT_EQ(0, NlsTtyMenuItemCvt(nullptr, 201, 0));
+
+    // Items take messages 25/first on, each field on its own; count 0 changes nothing.
+    Put("en_US/CoreString", "25_202", "second label");
+    TextMenuItem items[3] = {};
+    items[0].pPrompt = "kept";
+    EXPECT_EQ(0, NlsTtyMenuItemCvt(items, 202, 0));
+    EXPECT_EQ(nullptr, items[0].pLabel);
+    EXPECT_EQ(2, NlsTtyMenuItemCvt(items, 202, 2));
+    EXPECT_STREQ("second label", items[0].pLabel);
+    EXPECT_STREQ("25_203", items[1].pLabel);
+    EXPECT_STREQ("kept", items[0].pPrompt);
+    EXPECT_EQ(1, NlsTtyMenuItemStateCvt(items + 2, 202, 1));
+    EXPECT_STREQ("second label", items[2].pChoices);
+    EXPECT_EQ(1, NlsTtyMenuItemPromptCvt(items, 203, 1));
+    EXPECT_STREQ("25_203", items[0].pPrompt);
 
     EXPECT_STREQ("0000056400000126", NlsCalcStrVal("abc"));
     EXPECT_STREQ("0000000000000000", NlsCalcStrVal(""));
