@@ -14,10 +14,14 @@ int HtmlTableDepth = 0;
 
 // The image of the page being laid out: rows of HTML_IMAGE_COLS characters,
 // zero where nothing was written. It grows as rows are reached, so no
-// layout, however tall or wide, writes outside it.
+// layout, however tall or wide, writes outside it. It is kept from page to
+// page (only its written rows are cleared), as is the table of row offsets,
+// so laying out a document does not allocate and release per page.
 static char* Image = nullptr;
 static int ImageRows = 0;
 static int UsedRows = 0;  // rows below the last one written to
+static int* RowOffsets = nullptr;
+static int RowOffsetCnt = 0;
 
 static constexpr char FitabTag[] = "fitab";
 
@@ -28,11 +32,42 @@ void HtmlSetMeasured(HtmlItem* item, HtmlTable* table) {
     item->pData = table;
 }
 
+// The names of HtmlKeys by position, with their lengths, cut out of the
+// list once: every item of every page is classified, several times when it
+// lies in a table, so the lookup compares lengths before letters.
+struct KeyName {
+    const char* pName;
+    int Len;
+};
+static constexpr int HTML_KEY_COUNT = K_IMG;
+static constexpr int HTML_KEY_MAX_LEN = 6;
+
+static const KeyName* KeyNames() {
+    static KeyName names[HTML_KEY_COUNT + 1];
+    static bool made = false;
+    if (!made) {
+        const char* p = HtmlKeys + 1;
+        for (int k = 1; k <= HTML_KEY_COUNT && *p; ++k) {
+            const char* end = strchr(p, HtmlKeys[0]);
+            int len = end ? int(end - p) : int(strlen(p));
+            names[k] = KeyName{p, len};
+            p += len + (end ? 1 : 0);
+        }
+        made = true;
+    }
+    return names;
+}
+
 HtmlKey HtmlClassify(const HtmlItem* item) {
     if (!item->pTag) return K_TEXT;
     if (IsMeasuredTable(item)) return K_FITAB;
-    int k = FindTokenC(item->pTag, HtmlKeys);
-    return k == K_FITAB ? K_OTHER : HtmlKey(k);
+    int len = int(strnlen(item->pTag, HTML_KEY_MAX_LEN + 1));
+    if (len > HTML_KEY_MAX_LEN) return K_OTHER;
+    const KeyName* names = KeyNames();
+    for (int k = 1; k <= HTML_KEY_COUNT; ++k)
+        if (names[k].Len == len && strncasecmp(names[k].pName, item->pTag, size_t(len)) == 0)
+            return k == K_FITAB ? K_OTHER : HtmlKey(k);
+    return K_OTHER;
 }
 
 static void EnsureRows(long rows) {
@@ -71,9 +106,8 @@ void PrintText(HtmlFile*, int* row, int* column, const char* text, int n, char f
 
 void BuildTextImage(HtmlFile* file) {
     HtmlPage* page = pCurrentPage;
-    PutMem(Image);
-    Image = nullptr;
-    ImageRows = UsedRows = 0;
+    if (Image) memset(Image, 0, size_t(UsedRows) * HTML_IMAGE_COLS);
+    UsedRows = 0;
     EnsureRows(page->Body.nCount > 0 ? page->Body.nCount : 1);
     page->RowCnt = 0;
     int row = 0;
@@ -262,6 +296,14 @@ void BuildTextBody(HtmlFile* file, HtmlTable* table, int row, int column) {
     page->RowCnt = s.row;
 }
 
+void HtmlReleaseImage() {
+    PutMem(Image);
+    PutMem(RowOffsets);
+    Image = nullptr;
+    RowOffsets = nullptr;
+    ImageRows = UsedRows = RowOffsetCnt = 0;
+}
+
 void PrintTextImage(HtmlFile* file) {
     HtmlPage* page = pCurrentPage;
     if (!page || page->pText) return;
@@ -271,8 +313,13 @@ void PrintTextImage(HtmlFile* file) {
     int rows = page->RowCnt > UsedRows ? page->RowCnt : UsedRows;
     page->RowCnt = rows;
     long imageSize = long(ImageRows) * HTML_IMAGE_COLS;
-    int* offsets = static_cast<int*>(GetMem(int(sizeof(int)) * (rows + 1)));
-    if (!offsets) SysError("%s", common_109);
+    if (RowOffsetCnt < rows + 1) {
+        int* grown = static_cast<int*>(AdjustMem(RowOffsets, int(sizeof(int)) * (rows + 1)));
+        if (!grown) SysError("%s", common_109);
+        RowOffsets = grown;
+        RowOffsetCnt = rows + 1;
+    }
+    int* offsets = RowOffsets;
     long total = 0;
     for (int r = 0; r < rows;) {
         long at = long(r) * HTML_IMAGE_COLS;
@@ -304,9 +351,5 @@ void PrintTextImage(HtmlFile* file) {
         link->Start = int(start);
         link->End = int(end);
     }
-    PutMem(offsets);
-    PutMem(Image);
-    Image = nullptr;
-    ImageRows = UsedRows = 0;
     page->pText = text;
 }

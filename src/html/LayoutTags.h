@@ -17,4 +17,7 @@ enum HtmlKey {
 HtmlKey HtmlClassify(const HtmlItem* item);
 void HtmlSetMeasured(HtmlItem* item, HtmlTable* table);
 
-extern int HtmlTableDepth;  // tables being measured or laid out, innermost included
+extern int HtmlTableDepth;
+
+// Gives back the image and offset table kept between the pages of a document.
+void HtmlReleaseImage();  // tables being measured or laid out, innermost included

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "MemMgr/MemMgr.h"
+#include "html/LayoutTags.h"
 #include "html/html.h"
 #include "utils/utils.h"
 
@@ -269,6 +270,7 @@ HtmlFile* ParseHtmlFile(const char* nameIn, const char* content) {
             pCurrentPage = page;
             PrintTextImage(file);
         }
+        HtmlReleaseImage();
     }
     pCurrentPage = static_cast<HtmlPage*>(ListFindItemN(&file->Pages, 1));
     TargetPos = 0;

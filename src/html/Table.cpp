@@ -77,6 +77,17 @@ struct Measure {
     int rows = 0, cell = -1, lines = 0, cols = 0;
     bool rowOpen = false;
 
+    // Back to an empty table, touching only what the last one used.
+    void Clear() {
+        int r = rows < HTML_MAX_TABLE_DIM ? rows + 1 : HTML_MAX_TABLE_DIM;
+        memset(heights, 0, sizeof(int) * size_t(r));
+        memset(widths, 0, sizeof widths);
+        memset(declared, 0, sizeof declared);
+        memset(hasDeclared, 0, sizeof hasDeclared);
+        rows = lines = cols = 0;
+        cell = -1;
+        rowOpen = false;
+    }
     bool InCell() const { return rowOpen && rows < HTML_MAX_TABLE_DIM && cell >= 0 && cell < HTML_MAX_TABLE_DIM; }
     void Grow(int width, int height) {
         if (!InCell()) return;
@@ -106,9 +117,12 @@ static int* CopyInts(const int* from, int n) {
 HtmlTable* GetTextTable(HtmlFile* file, HtmlItem* tableItem, int available) {
     ++HtmlTableDepth;
     auto* t = static_cast<HtmlTable*>(GetMem(sizeof(HtmlTable)));
-    auto* m = static_cast<Measure*>(GetMem(sizeof(Measure)));
-    if (!t || !m) SysError("%s", common_109);
-    *m = Measure{};
+    if (!t) SysError("%s", common_109);
+    // One measuring state per nesting depth, kept for the next table.
+    static Measure* measures[HTML_MAX_TABLE_DEPTH + 1];
+    Measure*& m = measures[HtmlTableDepth];
+    if (!m && !(m = static_cast<Measure*>(GetMem(sizeof(Measure))))) SysError("%s", common_109);
+    m->Clear();
     t->Rule = 1;
     int b = 0, s = 0, d = 0;
     char widthText[HTML_WIDTH_TEXT] = "";
@@ -200,7 +214,6 @@ HtmlTable* GetTextTable(HtmlFile* file, HtmlItem* tableItem, int available) {
     t->Cols = c;
     t->pRowHeights = CopyInts(m->heights, m->rows);
     t->pColWidths = CopyInts(m->widths, c);
-    PutMem(m);
     --HtmlTableDepth;
     return t;
 }
@@ -230,8 +243,15 @@ void DrawTableArea(HtmlFile* file, HtmlTable* t) {
         }
         return;
     }
-    char* line = static_cast<char*>(GetMem(t->Width + 1));
-    if (!line) SysError("%s", common_109);
+    // The line buffer is kept for the next table.
+    static char* line = nullptr;
+    static int lineSize = 0;
+    if (lineSize < t->Width + 1) {
+        char* grown = static_cast<char*>(AdjustMem(line, t->Width + 1));
+        if (!grown) SysError("%s", common_109);
+        line = grown;
+        lineSize = t->Width + 1;
+    }
     int row = t->Y;
     for (int r = 0; r < t->Rows; ++r) {
         RuleLine(file, t, line, row++, '|', '-', '+');
@@ -244,5 +264,4 @@ void DrawTableArea(HtmlFile* file, HtmlTable* t) {
     column = t->X + t->Width - 1;
     top = t->Y;
     PrintText(file, &top, &column, ",", 1, 0);
-    PutMem(line);
 }
