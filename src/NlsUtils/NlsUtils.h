@@ -46,10 +46,49 @@ char* FindRedirect(char* text);
 char* CheckForRedirect(char* text);
 
 void Nlsfprintf(FILE* stream, DbTHandle* handle, int set, int number, ...);
+// The buffer must hold the formatted message; at most NLS_MSG_SIZE bytes
+// are written. Nlssnprintf writes at most size bytes.
 void Nlssprintf(char* buffer, DbTHandle* handle, int set, int number, ...);
+void Nlssnprintf(char* buffer, int size, DbTHandle* handle, int set, int number, ...);
+// Message set NLS_SET_MENU of the core database, cut to 127 characters.
 char* NlsTtyMenuCvt(char** text, int number);
 int NlsTtyMenuItemCvt(TextMenuItem* items, int first, int count);
 int NlsTtyMenuItemStateCvt(TextMenuItem* items, int first, int count);
 int NlsTtyMenuItemPromptCvt(TextMenuItem* items, int first, int count);
+// "%s" markers replaced by messages set/1, set/2 ... of the core database,
+// each cut to 1023 characters, the whole to size - 1.
 char* NlsGuiStrCvt(const char* text, int set, char* output, int size);
-char* NlsCalcStrVal(const char* text);
+char* NlsCalcStrVal(const char* text);  // "%08X%08X" of the weighted sum and the sum
+
+// The core database, pDrvCoreDB, opened (NlsOpenDB "CoreString") at its
+// first use when the application has not set it; none when it cannot be.
+DbTHandle* NlsCoreDB();
+// Test hook: forget the language, the translation table and the core database.
+void NlsResetForTests();
+
+// ---------------------------------------------------------- catalogues
+// The text form of a message database, one record a line: the key, one tab,
+// the text. A "#" at a line's start begins a comment; empty lines are
+// skipped. In the text \n, \t, \r, \\ and \xHH stand for their bytes; the
+// text is stored followed by a zero byte, except when the line ends with \c,
+// which stores the bytes as they are.
+
+// The printf conversions of fmt as a signature: each conversion's length
+// modifier and letter ("*" for a star width or precision; %i counts as %d),
+// followed by a blank. The number of conversions, or -1 for a conversion
+// that is cut off or unknown (and for %n).
+int NlsFormatSignature(const char* fmt, char* sig, int size);
+// Prints fmt with one command-line word for each conversion, each converted
+// to the type its conversion takes. False, with why in err and nothing
+// printed, when the words do not suit the conversions.
+bool NlsPrintArgs(FILE* out, const char* fmt, int argc, char** argv, char* err, int errSize);
+// Stores every record of the catalogue text read from in into db (opened
+// with deferred writes; the caller archives). With ref, a text record whose
+// key ref holds must have the conversions of ref's text. The number of
+// records, or -1 with "SOURCE:LINE: what" in err.
+int CatalogueImport(DbTHandle* db, FILE* in, const char* source, DbTHandle* ref, char* err,
+                    int errSize);
+// Writes every record of db as catalogue text, in file order; the number of
+// records, or -1 with why in err (nothing written) when a key cannot be
+// written as catalogue text or the file is damaged.
+int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize);

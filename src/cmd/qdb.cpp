@@ -1,0 +1,265 @@
+// qdb: looks into and changes the toolkit's record databases, and builds
+// message databases from catalogue text.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Dbm/Dbm.h"
+#include "MemMgr/MemMgr.h"
+#include "NlsUtils/NlsUtils.h"
+#include "setup/setup.h"
+
+namespace {
+
+constexpr int EXIT_MISSING = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr int ERR_SIZE = 512;
+
+constexpr char Usage[] =
+    "usage: qdb [-d DIR] COMMAND ARGS...\n"
+    "  get DB KEY                      print the record's data\n"
+    "  put DB KEY TEXT                 store TEXT followed by a zero byte\n"
+    "  put DB KEY -f FILE              store the file's bytes exactly\n"
+    "  del DB KEY                      remove the record of KEY\n"
+    "  delprefix DB PREFIX             remove every record whose key begins with PREFIX\n"
+    "  keys DB [PREFIX,PREFIX...]      list the keys in file order\n"
+    "  import [--check REF] DB [FILE]  store the records of a catalogue (standard input\n"
+    "                                  without FILE); with REF, every text must keep the\n"
+    "                                  printf conversions of REF's text of its key\n"
+    "  export DB                       write every record as catalogue text\n"
+    "  check DB                        report the file's format and records\n"
+    "  lang                            print the language chosen for LANG\n"
+    "  msg NAME SET NUMBER [ARG...]    print message SET/NUMBER of language database NAME\n"
+    "DB is a path beginning with \"/\" or \".\", or a name below DIR/db (DIR/db/DB.qdb).\n"
+    "DIR is the -d option's, else $ORVIK_TOOLKIT_DIR, else the build's toolkit directory.\n";
+
+int Fail(int status, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+int Fail(int status, const char* fmt, ...) {
+    fputs("qdb: ", stderr);
+    va_list ap;
+    va_start(ap, fmt);
+    vfprintf(stderr, fmt, ap);
+    va_end(ap);
+    fputc('\n', stderr);
+    return status;
+}
+
+int BadUsage(const char* what) { return Fail(EXIT_USAGE, "%s (qdb -h for usage)", what); }
+
+bool DbExists(const char* name) {
+    char path[DB_PATH_SIZE];
+    struct stat st;
+    return DbmFilePath(name, path, sizeof path) && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The handle of an existing database; none, with the message, when missing.
+DbTHandle* OpenExisting(const char* name, unsigned flags) {
+    if (!DbExists(name)) {
+        Fail(EXIT_MISSING, "no database %s", name);
+        return nullptr;
+    }
+    return DbTOpen(name, flags);
+}
+
+// A put's arguments that no database can hold.
+int CheckRecord(const char* key, long n) {
+    if (!key[0]) return BadUsage("empty key");
+    if (strlen(key) > size_t(DB_MAX_KEY)) return Fail(EXIT_USAGE, "key longer than %d characters", DB_MAX_KEY);
+    if (n <= 0) return Fail(EXIT_USAGE, "empty data");
+    if (long(strlen(key)) + 1 + n + 2 > DB_MAX_L)
+        return Fail(EXIT_USAGE, "key and data longer than a record holds (%d bytes)", DB_MAX_L - 3);
+    return 0;
+}
+
+int CmdGet(char** args) {
+    DbTHandle* h = OpenExisting(args[0], DB_KEEP);
+    if (!h) return EXIT_MISSING;
+    MemHold<char> data(static_cast<char*>(GetMem(DB_COPY_SIZE)));
+    int n = data ? DbmTGetRecord(h, args[1], data.get()) : 0;
+    if (n <= 0) return Fail(EXIT_MISSING, "no key %s in %s", args[1], args[0]);
+    if (data[n - 1] == 0) n--;  // the zero byte of a text record
+    fwrite(data.get(), 1, size_t(n), stdout);
+    return 0;
+}
+
+// The whole content of a file, at most DB_MAX_L bytes (more is refused).
+char* ReadInput(const char* path, long* len) {
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(EXIT_USAGE, "cannot read %s: %s", path, strerror(errno));
+        return nullptr;
+    }
+    char* data = static_cast<char*>(GetMem(DB_MAX_L + 1));
+    long got = 0;
+    ssize_t r = 0;
+    while (data && got <= DB_MAX_L && (r = read(fd, data + got, size_t(DB_MAX_L + 1 - got))) > 0)
+        got += r;
+    close(fd);
+    if (!data || r < 0) {
+        Fail(EXIT_USAGE, "cannot read %s", path);
+        PutMem(data);
+        return nullptr;
+    }
+    *len = got;
+    return data;
+}
+
+int CmdPut(int argc, char** args) {
+    MemHold<char> file;
+    const char* data;
+    long n;
+    if (argc == 4 && strcmp(args[2], "-f") == 0) {
+        file.reset(ReadInput(args[3], &n));
+        if (!file) return EXIT_USAGE;
+        data = file.get();
+    } else if (argc == 3) {
+        data = args[2];
+        n = long(strlen(args[2])) + 1;
+    } else {
+        return BadUsage("put takes DB KEY TEXT or DB KEY -f FILE");
+    }
+    if (int bad = CheckRecord(args[1], n)) return bad;
+    DbTHandle* h = DbTOpen(args[0], 0);
+    if (!h || !DbmTPutRecord(h, args[1], data, int(n)))
+        return Fail(EXIT_MISSING, "cannot store %s in %s", args[1], args[0]);
+    return 0;
+}
+
+int CmdDel(char** args, bool prefix) {
+    if (!args[1][0]) return BadUsage(prefix ? "empty prefix" : "empty key");
+    DbTHandle* h = OpenExisting(args[0], DB_DEFER);
+    if (!h) return EXIT_MISSING;
+    if (!PurgeTRecord(h, args[1], prefix))
+        return Fail(EXIT_MISSING, prefix ? "no key begins with %s in %s" : "no key %s in %s", args[1],
+                    args[0]);
+    if (!DbmTArchiveDb(h)) return Fail(EXIT_MISSING, "cannot write %s", args[0]);
+    return 0;
+}
+
+int CmdKeys(int argc, char** args) {
+    DbTHandle* h = OpenExisting(args[0], DB_KEEP);
+    if (!h) return EXIT_MISSING;
+    MemHold<char> list(argc == 2 ? DbmTGetRecordListS(h, args[1], "\n", "\n")
+                                 : DbmTGetRecordList(h, "\n", "\n"));
+    if (list) fputs(list.get() + 1, stdout);
+    return 0;
+}
+
+int CmdImport(int argc, char** args) {
+    const char* ref = nullptr;
+    if (argc >= 1 && strcmp(args[0], "--check") == 0) {
+        if (argc < 2) return BadUsage("--check needs a reference database");
+        ref = args[1];
+        args += 2;
+        argc -= 2;
+    }
+    if (argc < 1 || argc > 2) return BadUsage("import takes [--check REF] DB [FILE]");
+    DbTHandle* refDb = nullptr;
+    if (ref && !(refDb = OpenExisting(ref, DB_KEEP))) return EXIT_MISSING;
+    const char* source = argc == 2 ? args[1] : "(standard input)";
+    FILE* in = argc == 2 ? fopen(args[1], "r") : stdin;
+    if (!in) return Fail(EXIT_USAGE, "cannot read %s: %s", args[1], strerror(errno));
+    DbTHandle* h = DbTOpen(args[0], DB_DEFER | DB_KEEP);
+    char err[ERR_SIZE];
+    int records = h ? CatalogueImport(h, in, source, refDb, err, sizeof err) : -1;
+    if (in != stdin) fclose(in);
+    if (records < 0) return Fail(EXIT_USAGE, "%s", h ? err : "out of memory");
+    if (!DbmTArchiveDb(h)) return Fail(EXIT_MISSING, "cannot write %s", args[0]);
+    return 0;
+}
+
+int CmdExport(char** args) {
+    DbTHandle* h = OpenExisting(args[0], DB_KEEP);
+    if (!h) return EXIT_MISSING;
+    char err[ERR_SIZE];
+    if (CatalogueExport(h, stdout, err, sizeof err) < 0) return Fail(EXIT_MISSING, "%s: %s", args[0], err);
+    return 0;
+}
+
+int CmdCheck(char** args) {
+    DbCheckReport r;
+    if (!DbmCheckFile(args[0], &r)) return Fail(EXIT_MISSING, "no database %s", args[0]);
+    static constexpr const char* Formats[] = {"empty", "headerless", "headed"};
+    printf("format: %s\nrecords: %ld\n", Formats[r.format], r.records);
+    if (r.format == 2) printf("header count: %ld\n", r.headerCount);
+    if (r.badOffset >= 0)
+        return Fail(EXIT_MISSING, "%s: damaged: the record at offset %ld runs past the end", args[0],
+                    r.badOffset);
+    return 0;
+}
+
+bool ParseInt(const char* text, int* value) {
+    char* end;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end || errno || v < INT32_MIN || v > INT32_MAX) return false;
+    *value = int(v);
+    return true;
+}
+
+int CmdMsg(int argc, char** args) {
+    int set, number;
+    if (!ParseInt(args[1], &set) || !ParseInt(args[2], &number))
+        return BadUsage("SET and NUMBER are whole numbers");
+    const char* lang = GetDesiredNLSLang();
+    MemHold<char> name(SaveStr("%s/%s", lang, args[0]));
+    if (!DbExists(name)) return Fail(EXIT_MISSING, "no database %s", name.get());
+    DbTHandle* h = NlsOpenDB(args[0], DB_KEEP);
+    char key[32];
+    snprintf(key, sizeof key, "%d_%d", set, number);
+    char* text = h ? NlsFetchString(h, nullptr, 3, set, number) : nullptr;
+    if (!text || strcmp(text, key) == 0)
+        return Fail(EXIT_MISSING, "no message %d/%d in %s", set, number, name.get());
+    char err[ERR_SIZE];
+    if (!NlsPrintArgs(stdout, text, argc - 3, args + 3, err, sizeof err))
+        return Fail(EXIT_USAGE, "message %d/%d: %s", set, number, err);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* dir = nullptr;
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-'; i++) {
+        if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
+            fputs(Usage, stdout);
+            return 0;
+        }
+        if (strcmp(argv[i], "-d") == 0 && i + 1 < argc) {
+            dir = argv[++i];
+            continue;
+        }
+        return BadUsage(strcmp(argv[i], "-d") == 0 ? "-d needs a directory" : "unknown option");
+    }
+    SetToolkitPath(dir);
+    if (i >= argc) return BadUsage("no command");
+    const char* cmd = argv[i];
+    char** args = argv + i + 1;
+    int n = argc - i - 1;
+    auto need = [&](int least, int most) { return n >= least && n <= most; };
+    if (strcmp(cmd, "get") == 0 && need(2, 2)) return CmdGet(args);
+    if (strcmp(cmd, "put") == 0 && need(3, 4)) return CmdPut(n, args);
+    if (strcmp(cmd, "del") == 0 && need(2, 2)) return CmdDel(args, false);
+    if (strcmp(cmd, "delprefix") == 0 && need(2, 2)) return CmdDel(args, true);
+    if (strcmp(cmd, "keys") == 0 && need(1, 2)) return CmdKeys(n, args);
+    if (strcmp(cmd, "import") == 0) return CmdImport(n, args);
+    if (strcmp(cmd, "export") == 0 && need(1, 1)) return CmdExport(args);
+    if (strcmp(cmd, "check") == 0 && need(1, 1)) return CmdCheck(args);
+    if (strcmp(cmd, "lang") == 0 && need(0, 0)) {
+        printf("%s\n", GetDesiredNLSLang());
+        return 0;
+    }
+    if (strcmp(cmd, "msg") == 0 && n >= 3) return CmdMsg(n, args);
+    static constexpr const char* Commands = ",get,put,del,delprefix,keys,import,export,check,lang,msg,";
+    char probe[64];
+    snprintf(probe, sizeof probe, ",%s,", cmd);
+    return BadUsage(strstr(Commands, probe) ? "wrong number of arguments" : "unknown command");
+}
