@@ -247,3 +247,25 @@ void handler(int signal);
 char* MenuMsg(int number);
 // Ends the program as the run loop does at the end of standard input.
 [[noreturn]] void MenuInputEnded();
+
+// ========================================================== menu files
+// A menu file describes menus in plain text, one statement a line; the
+// textmenu tool runs its first menu. The loaded menus stay until
+// FreeMenuFile. Item actions, apply and redraw commands run with /bin/sh -c,
+// the terminal as their input, and every named item's current value in
+// their environment as NAME=VALUE.
+constexpr int MENU_FILE_LINE_SIZE = 4096;  // one statement
+constexpr int MENU_FILE_ERROR_SIZE = 512;  // "LINE: reason"
+
+// The first menu of the file, or none with "LINE: reason" (LINE 0 when the
+// file cannot be read) in `error`.
+TextMenu* LoadMenuFile(const char* path, char* error, int errorSize);
+void FreeMenuFile();
+// One line NAME=VALUE for every named item, in file order; a value holding
+// anything but letters, digits and "_./-" is quoted as a shell word.
+// False when writing failed.
+bool WriteMenuValues(FILE* out);
+// The value of an item as a settings file writes it, into out.
+void FormatItemValue(const TextMenuItem* item, char* out, int size);
+// Runs a command of the menu file; its exit status (128 + N after signal N).
+int RunMenuCommand(const char* command);

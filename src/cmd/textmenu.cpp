@@ -1,0 +1,106 @@
+// textmenu: runs a menu described in a menu file and reports the values
+// chosen, or asks one yes/no question, or reads one pass phrase.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "MemMgr/MemMgr.h"
+#include "NlsUtils/NlsUtils.h"
+#include "TextMenu/TextMenu.h"
+#include "utils/utils.h"
+
+static const char kUsage[] =
+    "usage: textmenu [-d DIR] [-s SETTINGS] [-n] [-o OUT] FILE\n"
+    "       textmenu [-d DIR] -y QUESTION\n"
+    "       textmenu [-d DIR] -p PROMPT\n"
+    "Runs the first menu of the menu file FILE and writes NAME=VALUE for every\n"
+    "named item to OUT (standard error without -o). -s loads the settings file\n"
+    "SETTINGS first; -n applies without showing the menu. -y asks QUESTION and\n"
+    "exits 0 for y, 1 for n; -p reads a pass phrase without echo and prints it.\n"
+    "-d names the toolkit's data directory (the message catalogue).\n";
+
+[[noreturn]] static void BadUsage(const char* what) {
+    fprintf(stderr, "textmenu: %s\n", what);
+    fputs(kUsage, stderr);
+    exit(2);
+}
+
+static int WriteValues(const char* outPath) {
+    if (!outPath) return WriteMenuValues(stderr) ? 0 : 1;
+    FILE* out = fopen(outPath, "w");
+    if (!out) {
+        fprintf(stderr, "textmenu: cannot write %s: %s\n", outPath, strerror(errno));
+        return 1;
+    }
+    bool ok = WriteMenuValues(out);
+    ok = fclose(out) == 0 && ok;
+    if (!ok) {
+        fprintf(stderr, "textmenu: cannot write %s: %s\n", outPath, strerror(errno));
+        unlink(outPath);
+        return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    my_name = "textmenu";
+    const char* dir = nullptr;
+    const char* settings = nullptr;
+    const char* outPath = nullptr;
+    const char* question = nullptr;
+    const char* prompt = nullptr;
+    bool interactive = true;
+    for (int i = 1; i < argc; ++i)
+        if (!strcmp(argv[i], "--help")) {
+            fputs(kUsage, stdout);
+            return 0;
+        }
+    int opt;
+    while ((opt = getopt(argc, argv, ":hd:s:no:y:p:")) != -1) {
+        switch (opt) {
+        case 'h':
+            fputs(kUsage, stdout);
+            return 0;
+        case 'd': dir = optarg; break;
+        case 's': settings = optarg; break;
+        case 'n': interactive = false; break;
+        case 'o': outPath = optarg; break;
+        case 'y': question = optarg; break;
+        case 'p': prompt = optarg; break;
+        case ':': BadUsage("an option needs its value");
+        default: BadUsage("unknown option");
+        }
+    }
+    const int rest = argc - optind;
+    if ((question || prompt) && (rest != 0 || (question && prompt) || settings || outPath || !interactive))
+        BadUsage("-y and -p take no menu file and no other option but -d");
+
+    SetToolkitPath(dir);
+    if (prompt) {
+        char* phrase = GetPassPhrase(prompt);
+        printf("%s\n", phrase);
+        PutMem(phrase);
+        return 0;
+    }
+    pDrvCoreDB = NlsOpenDB("CoreString", 0);
+    if (question) return PromptYN("%s", question) ? 0 : 1;
+    if (rest != 1) BadUsage("one menu file is needed");
+    if (!pDrvCoreDB) {
+        fprintf(stderr, "textmenu: the message catalogue cannot be opened\n");
+        return 1;
+    }
+    const char* file = argv[optind];
+    char error[MENU_FILE_ERROR_SIZE];
+    TextMenu* menu = LoadMenuFile(file, error, sizeof error);
+    if (!menu) {
+        fprintf(stderr, "textmenu: %s:%s\n", file, error);
+        return 2;
+    }
+    int status = RunMenu(menu, settings, interactive);
+    if (status < 0 || status > 255) status = 1;
+    int written = WriteValues(outPath);
+    return status ? status : written;
+}
