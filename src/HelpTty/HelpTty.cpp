@@ -108,8 +108,12 @@ void TtyHelpBuildMenuItems() {
     for (int i = 0; i < HELP_FIXED_ITEMS; ++i) {
         TextMenuItem item = HelpCommonItems[i];
         if (i >= 2 && i <= 4) {
-            char* label = NlsFetchString(pDrvCoreDB, nullptr, 0, NLS_SET_HELPMENU, 150 + (i - 2));
-            if (label && label[0] && label[1]) {
+            // A missing message comes back as its key in a buffer of the
+            // database's, which the next lookup overwrites: keep a copy.
+            char* fetched = NlsFetchString(NlsCoreDB(), nullptr, 0, NLS_SET_HELPMENU, 150 + (i - 2));
+            char* label = SaveStr_(fetched);
+            PutMem(fetched);
+            if (label[0] && label[1]) {
                 item.pLabel = label;
                 item.Key = label[1];
             } else {
@@ -118,7 +122,7 @@ void TtyHelpBuildMenuItems() {
         }
         HelpMenuItems[n++] = item;
     }
-    Nlssprintf(HelpTitle, pDrvCoreDB, NLS_SET_HELP, 22, HelpDirectoryWord);
+    Nlssprintf(HelpTitle, NlsCoreDB(), NLS_SET_HELP, 22, HelpDirectoryWord);
     HelpMenu.pTitle = HelpTitle;
 }
 

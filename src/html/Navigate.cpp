@@ -20,11 +20,15 @@ void SetHistory() {
 }
 
 int HtmlSetHistory(int mode) {
-    if (HistoryI == 0) return 0;
+    auto* contents = ContentsFile < FileIndex ? static_cast<HtmlPage*>(ListFindItemN(&aFile[ContentsFile].Pages, 1)) : nullptr;
+    // A change of document records no place, so after one the history may
+    // be empty away from the contents; Contents still leads back there.
+    bool away = contents && (CurrentFile != ContentsFile || pCurrentPage != contents);
+    if (HistoryI == 0 && !(mode == 0 && away)) return 0;
     if (mode == 0) {
         HistoryI = 0;
         CurrentFile = ContentsFile;
-        pCurrentPage = static_cast<HtmlPage*>(ListFindItemN(&aFile[CurrentFile].Pages, 1));
+        pCurrentPage = contents;
     } else if (mode == -1) {
         const HtmlPlace& place = History[--HistoryI];
         CurrentFile = place.File;

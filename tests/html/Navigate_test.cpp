@@ -78,6 +78,15 @@ TEST_F(Navigate, OtherDocumentsAndContents) {
     EXPECT_EQ(HistoryI, 0);
     EXPECT_EQ(CurrentFile, 0);
     EXPECT_EQ(pCurrentPage, ListFindItemN(&first->Pages, 1));
+
+    // Another document reached without a recorded place: Back has nothing,
+    // Contents still leads home.
+    ProcessLink(Link(2));
+    HistoryI = 0;
+    EXPECT_EQ(HtmlSetHistory(-1), 0);
+    EXPECT_EQ(HtmlSetHistory(0), 1);
+    EXPECT_EQ(CurrentFile, 0);
+    EXPECT_EQ(HtmlSetHistory(0), 0);  // already there
 }
 
 TEST_F(Navigate, HistoryKeepsAHundredPlaces) {
