@@ -7,6 +7,7 @@
 
 #include "MemMgr/MemMgr.h"
 #include "NlsUtils/NlsUtils.h"
+#include "setup/setup.h"
 
 const char common_004[] = "~e Exit Help";
 const char common_005[] = "~c Contents";
@@ -145,7 +146,11 @@ int TtyHelpBack(TextMenu*, TextMenuItem*) {
 }
 
 void TtyHtmlHelp(const char* name, const char* data, const char* title) {
-    if (!name || !title || !HtmlHelp(name, data)) return;
+    if (!name || !title) return;
+    // A menu names its help document as "qdb.html": unless it is where it
+    // is named, it is one of the toolkit's help pages.
+    MemHold<char> path(data ? SaveStr_(name) : HelpFindDocument(name, pToolPath ? pToolPath : SetToolkitPath(nullptr)));
+    if (!HtmlHelp(path, data)) return;
     snprintf(HelpTitle, sizeof HelpTitle, "%s", title);
     HelpMenu.pTitle = HelpTitle;
     TtyHelpBuildMenuItems();

@@ -22,6 +22,8 @@ extern const TextMenuItem HelpCommonItems[HELP_FIXED_ITEMS];
 
 // Opens the viewer on document name (read from its file when data is null,
 // else parsed from data) and runs the help menu until the user leaves it.
+// A relative name that is not found as given is looked for below the
+// toolkit directory's help folder (HelpFindDocument).
 // Does nothing when name or title is null or the document cannot be loaded.
 void TtyHtmlHelp(const char* name, const char* data, const char* title);
 // Loads the document and makes its first page (or the fragment after '#')

@@ -96,11 +96,14 @@ void PrintText(HtmlFile*, int* row, int* column, const char* text, int n, char f
         memcpy(Image + start, text, size_t(n));
     int last = int((end - 1) / HTML_IMAGE_COLS) + 1;
     if (last > UsedRows) UsedRows = last;
-    if (n < HTML_IMAGE_COLS) {
+    // The position moves to just after the text, also when it ran on into
+    // the following rows, so that what comes next neither overwrites it nor
+    // leaves a gap, and a link's length is the length of its text.
+    if (*column + n < HTML_IMAGE_COLS) {
         *column += n;
     } else {
-        *row += n / HTML_IMAGE_COLS;
-        *column = n % HTML_IMAGE_COLS;
+        *row = int(end / HTML_IMAGE_COLS);
+        *column = int(end % HTML_IMAGE_COLS);
     }
 }
 
@@ -227,7 +230,7 @@ static bool LayOutItem(HtmlFile* file, BodyState& s, HtmlItem* item) {
         if (s.opened) PrintText(file, &s.row, &s.column, ">", 1, 0);
         s.opened = false;
         if (s.link) {
-            s.link->Len = s.column - s.link->End;
+            s.link->Len = (s.row - s.link->Start) * HTML_IMAGE_COLS + s.column - s.link->End;
             if (!ListPushItem(&page->Links, &s.link, sizeof s.link)) SysError("%s", common_109);
             s.link = nullptr;
         }
