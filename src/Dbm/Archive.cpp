@@ -58,7 +58,7 @@ int DbmTArchiveDb(DbTHandle* h) {
     if (h->dbType == DB_TYPE_HEADED && h->pImage && h->imageLen >= DB_HEADER_SIZE)
         DbmWriteHeader(h);
     char path[DB_PATH_SIZE];
-    if (!DbmFilePath(h->pName, path, sizeof path)) {
+    if (h->flUnread || !DbmFilePath(h->pName, path, sizeof path)) {
         fprintf(stderr, "ERROR: Can't write to %s\n", h->pName);
         return 0;
     }

@@ -35,6 +35,12 @@ constexpr unsigned DB_TYPE_NEW = 0;         // no file read yet
 constexpr unsigned DB_TYPE_HEADERLESS = 1;
 constexpr unsigned DB_TYPE_HEADED = 2;
 
+// One slot of a handle's key index.
+struct DbIndexSlot {
+    int32_t start1;  // offset of the key's first record + 1; 0 empty
+    uint32_t hash;   // the key's hash
+};
+
 // An opened record database held in memory.
 struct DbTHandle {
     char* pName;           // the name given to DbTOpen (allocated copy)
@@ -56,7 +62,8 @@ struct DbTHandle {
     long mtimeNs;
     long fileSize;
     unsigned long fileId;  // inode: every replacement is a new file
-    int32_t* pIndex;       // open addressing: record offset + 1, 0 empty
+    uint8_t flUnread;      // the file holds bytes that could not be read: never written over
+    struct DbIndexSlot* pIndex;  // open addressing over the keys' hashes
     int32_t indexSize;     // slots, a power of two; 0 when there is no index
     int32_t indexCount;    // keys held
 };

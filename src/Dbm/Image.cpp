@@ -111,6 +111,7 @@ static void ClearImage(DbTHandle* h) {
     h->mtime = 0;
     h->mtimeNs = h->fileSize = 0;
     h->fileId = 0;
+    h->flUnread = 0;
     h->cursor = h->walkPos = h->recordCount = 0;
     h->flChanged = 0;
     h->dbType = DB_TYPE_NEW;
@@ -123,6 +124,10 @@ static bool ReadImage(DbTHandle* h, const char* path, long size) {
     for (int attempt = 0; attempt < DB_OPEN_TRIES; attempt++) {
         if (attempt) sleep(1);
         int fd = open(path, O_RDONLY | O_CLOEXEC);
+        // Only a passing failure is worth another attempt.
+        if (fd < 0 && (errno == EACCES || errno == EPERM || errno == ENOENT || errno == ENOTDIR ||
+                       errno == ELOOP))
+            return false;
         if (fd < 0) continue;
         if (!DbmReserve(h, size)) {
             close(fd);
@@ -149,7 +154,7 @@ void DbTUpDate(DbTHandle* h) {
     char path[DB_PATH_SIZE];
     if (!DbmFilePath(h->pName, path, sizeof path)) return;
     struct stat st;
-    if (stat(path, &st) != 0) return;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return;  // a directory is no database
     if (h->pImage && h->mtime == unsigned(st.st_mtim.tv_sec) && h->mtimeNs == st.st_mtim.tv_nsec &&
         h->fileSize == long(st.st_size) && h->fileId == (unsigned long)(st.st_ino))
         return;
@@ -159,7 +164,9 @@ void DbTUpDate(DbTHandle* h) {
     h->flags = flags;
     h->flChanged = 1;
     if (!ReadImage(h, path, long(st.st_size))) {
-        // An empty or unreadable file: a fresh header and no record.
+        // An empty or unreadable file: a fresh header and no record. The
+        // records of an unreadable one must not be replaced by this image.
+        h->flUnread = st.st_size > 0;
         if (!DbmReserve(h, DB_HEADER_SIZE)) return;
         h->imageLen = DB_HEADER_SIZE;
         DbTSetDbType(h, DB_TYPE_NEW);
@@ -180,6 +187,12 @@ void DbTUpDate(DbTHandle* h) {
         digits[i] = char(h->pImage[6 + i]);
     h->recordCount = int32_t(strtol(digits, nullptr, 10));
     DbTSetDbType(h, DB_TYPE_HEADED);
+    if (h->imageLen < DB_HEADER_SIZE) {
+        // A header cut short: made whole, so that records go after it.
+        if (!DbmReserve(h, DB_HEADER_SIZE)) return;
+        h->imageLen = DB_HEADER_SIZE;
+        DbmWriteHeader(h);
+    }
 }
 
 DbTHandle* DbTOpen(const char* name, unsigned flags) {
@@ -300,30 +313,38 @@ void DbmDropIndex(DbTHandle* h) {
     h->indexSize = h->indexCount = 0;
 }
 
-// The slot holding key, or the empty slot where it would go.
-static int32_t* Slot(DbTHandle* h, const char* key, size_t n, bool* found) {
+// The slot holding key (its record in *v), or the empty slot where it would
+// go. The stored hash spares the image a visit for every other key.
+static DbIndexSlot* Slot(DbTHandle* h, const char* key, size_t n, uint32_t hash, DbRecordView* v,
+                         bool* found) {
     uint32_t mask = uint32_t(h->indexSize - 1);
-    for (uint32_t i = HashKey(key, n) & mask;; i = (i + 1) & mask) {
-        int32_t* slot = &h->pIndex[i];
-        *found = false;
-        if (*slot == 0) return slot;
-        DbRecordView v;
-        const char* stored = KeyAt(h, *slot - 1, &v);
-        if (stored && v.K == n + 1 && memcmp(stored, key, n) == 0) {
+    *found = false;
+    for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
+        DbIndexSlot* slot = &h->pIndex[i];
+        if (slot->start1 == 0) return slot;
+        if (slot->hash != hash) continue;
+        const char* stored = KeyAt(h, slot->start1 - 1, v);
+        if (stored && v->K == n + 1 && memcmp(stored, key, n) == 0) {
             *found = true;
             return slot;
         }
     }
 }
 
-static bool IndexInsert(DbTHandle* h, const char* key, int32_t start) {
+static void IndexInsert(DbTHandle* h, const char* key, int32_t start) {
     size_t n = strlen(key);
+    uint32_t hash = HashKey(key, n);
     bool found;
-    int32_t* slot = Slot(h, key, n, &found);
-    if (found) return true;  // the first record of a key is the one found
-    *slot = start + 1;
+    DbRecordView v;
+    DbIndexSlot* slot = Slot(h, key, n, hash, &v, &found);
+    if (found) return;  // the first record of a key is the one found
+    slot->start1 = start + 1;
+    slot->hash = hash;
     h->indexCount++;
-    return true;
+}
+
+static DbIndexSlot* NewTable(int32_t size) {
+    return static_cast<DbIndexSlot*>(GetMem(int(sizeof(DbIndexSlot)) * size));
 }
 
 // Builds the index: one walk to count (which also cuts a damaged image),
@@ -335,7 +356,7 @@ static bool BuildIndex(DbTHandle* h) {
     for (int ok = DbmFirstRecord(h, &v); ok; ok = DbmNextRecord(h, &v)) count++;
     int32_t size = 64;
     while (size < 2 * count + 2) size *= 2;
-    h->pIndex = static_cast<int32_t*>(GetMem(int(sizeof(int32_t)) * size));
+    h->pIndex = NewTable(size);
     if (!h->pIndex) return false;
     h->indexSize = size;
     for (int32_t pos = h->dbType == DB_TYPE_HEADERLESS ? 0 : DB_HEADER_SIZE; pos < h->imageLen;) {
@@ -351,10 +372,29 @@ static bool BuildIndex(DbTHandle* h) {
     return true;
 }
 
+// Doubles the table, moving every slot by its stored hash.
+static bool GrowIndex(DbTHandle* h) {
+    int32_t size = h->indexSize * 2;
+    DbIndexSlot* table = NewTable(size);
+    if (!table) return false;
+    uint32_t mask = uint32_t(size - 1);
+    for (int32_t i = 0; i < h->indexSize; i++) {
+        const DbIndexSlot& old = h->pIndex[i];
+        if (old.start1 == 0) continue;
+        uint32_t j = old.hash & mask;
+        while (table[j].start1 != 0) j = (j + 1) & mask;
+        table[j] = old;
+    }
+    PutMem(h->pIndex);
+    h->pIndex = table;
+    h->indexSize = size;
+    return true;
+}
+
 void DbmIndexAdd(DbTHandle* h, const char* key, int32_t start) {
     if (!h->pIndex) return;
-    if (2 * (h->indexCount + 1) + 2 > h->indexSize) {
-        DbmDropIndex(h);  // rebuilt, larger, at the next lookup
+    if (2 * (h->indexCount + 1) + 2 > h->indexSize && !GrowIndex(h)) {
+        DbmDropIndex(h);  // built afresh at the next lookup
         return;
     }
     IndexInsert(h, key, start);
@@ -366,9 +406,8 @@ int DbmFindRecord(DbTHandle* h, const char* key, DbRecordView* v) {
     if (!h->pIndex) BuildIndex(h);
     if (h->pIndex) {
         bool found;
-        int32_t* slot = Slot(h, key, n, &found);
-        if (!found) return 0;
-        return KeyAt(h, *slot - 1, v) ? 1 : 0;
+        Slot(h, key, n, HashKey(key, n), v, &found);
+        return found ? 1 : 0;
     }
     for (int ok = DbmFirstRecord(h, v); ok; ok = DbmNextRecord(h, v))
         if (v->pKey && v->K == n + 1 && memcmp(v->pKey, key, n) == 0) return 1;

@@ -64,15 +64,12 @@ char* NlsTtyMenuCvt(char** text, int number) {
 }
 
 // The item record belongs to the menu engine; these conversions fill its
-// text fields once its header defines it, and convert nothing before.
+// text fields once its header defines the record, and convert nothing while
+// it is only declared.
 enum class ItemField { Label, Choices, Prompt };
 
 template <class Item> static int ItemCvt(Item* items, int first, int count, ItemField field) {
-    if constexpr (requires(Item* it) {
-                      it->pLabel = nullptr;
-                      it->pChoices = nullptr;
-                      it->pPrompt = nullptr;
-                  }) {
+    if constexpr (requires { sizeof(Item); }) {
         if (!items) return 0;
         for (int i = 0; i < count; i++) {
             char* text = nullptr;

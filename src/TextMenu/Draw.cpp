@@ -191,14 +191,14 @@ int GetColumnWidths(TextScreen* screen, TextMenuItem* item, int* widths) {
     if (perColumn > count) perColumn = count;
     for (int k = 0; k < PICK_MAX_COLUMNS; ++k)
         widths[k] = 0;
-    if (perColumn < 1) return 0;
+    // The longest choice is measured even on a screen too low for any
+    // column: it tells how wide a screen must be.
     int longest = 0;
     for (int n = 0; n < count; ++n) {
-        const int column = n / perColumn;
-        if (column >= PICK_MAX_COLUMNS) break;
         const int len = ChoiceLen(ChoiceText(item->pChoices, n));
-        if (len > widths[column]) widths[column] = len;
         if (len > longest) longest = len;
+        const int column = perColumn > 0 ? n / perColumn : PICK_MAX_COLUMNS;
+        if (column < PICK_MAX_COLUMNS && len > widths[column]) widths[column] = len;
     }
     return longest;
 }

@@ -137,8 +137,9 @@ static bool EnterValue(TextMenuItem* item, const char* option) {
     if (ValidateEntry(LineBuf, item->pFormat) != 0) return false;
     switch (item->Type) {
     case MENU_NAME:
-    case MENU_STRING:
-        if (strlen(LineBuf) >= size_t(MENU_TEXT_SIZE)) {
+    case MENU_STRING: {
+        const size_t len = strlen(LineBuf);
+        if (len >= size_t(MENU_TEXT_SIZE)) {
             // The value buffer holds 255 characters: a longer text is refused whole.
             char msg[NLS_GUI_MSG_SIZE];
             Nlssprintf(msg, pDrvCoreDB, NLS_SET_HELP, 42, 0, MENU_TEXT_SIZE - 1);
@@ -146,8 +147,9 @@ static bool EnterValue(TextMenuItem* item, const char* option) {
             return false;
         }
         if (!item->Value.pText) return false;
-        snprintf(item->Value.pText, MENU_TEXT_SIZE, "%s", LineBuf);
+        memcpy(item->Value.pText, LineBuf, len + 1);
         return true;
+    }
     case MENU_INT:
         item->Value.i = int(strtol(LineBuf, nullptr, 10));
         return true;
@@ -203,14 +205,14 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
     const int orig = item->Value.i;
     int work = item->Value.i;
     unsigned mask = 0;
+    // The page shown: its first choice and its first column. Every answer
+    // but an empty one shows the same page again.
     int start = 0;
     int pageCol = 0;
-    bool changed = false;
     char answer[LINEBUF_SIZE];
     bool usePreset = preset && *preset;
     for (;;) {
-        if (changed) CurScreenCol = pageCol;
-        else pageCol = start == 0 ? 0 : CurScreenCol;
+        CurScreenCol = pageCol;
         const int shown = PrintPickOneManyScreen(item, &mask, start);
         if (shown < 0) return;
         const int next = shown > 0 ? start + shown : 0;
@@ -221,9 +223,10 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
             if (!Gets(LineBuf, LINEBUF_SIZE)) MenuInputEnded();
             snprintf(answer, sizeof answer, "%s", LineBuf);
         }
-        changed = false;
         if (!answer[0]) {
-            start = next < item->ChoiceCnt ? next : 0;
+            const bool more = next > 0 && next < item->ChoiceCnt;
+            start = more ? next : 0;
+            pageCol = more ? CurScreenCol : 0;
             continue;
         }
         if (QPATTYMENU_SAVE && answer[0] == QPATTYMENU_SAVE[0]) return;
@@ -248,10 +251,7 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
             }
             taken = true;
         }
-        if (taken) {
-            PickerChanged(menu, index, work);
-            changed = true;
-        }
+        if (taken) PickerChanged(menu, index, work);
     }
 }
 

@@ -119,6 +119,8 @@ int CmdPut(int argc, char** args) {
         file.reset(ReadInput(args[3], &n));
         if (!file) return EXIT_USAGE;
         data = file.get();
+    } else if (argc == 3 && strcmp(args[2], "-f") == 0) {
+        return BadUsage("-f needs a file");
     } else if (argc == 3) {
         data = args[2];
         n = long(strlen(args[2])) + 1;

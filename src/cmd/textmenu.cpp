@@ -99,6 +99,12 @@ int main(int argc, char** argv) {
         fprintf(stderr, "textmenu: %s:%s\n", file, error);
         return 2;
     }
+    // A settings file asked for must be there: the engine would otherwise
+    // leave the menu without showing it.
+    if (settings && access(settings, R_OK) != 0) {
+        fprintf(stderr, "textmenu: cannot read %s: %s\n", settings, strerror(errno));
+        return 1;
+    }
     int status = RunMenu(menu, settings, interactive);
     if (status < 0 || status > 255) status = 1;
     int written = WriteValues(outPath);

@@ -79,6 +79,7 @@ TEST(Qdb, RecordsPutGetDeleteAndList) {
     EXPECT_EQ(bytes, std::string(buf, size_t(DbmTGetRecord(h, "blob", buf))));
     DbTClose(h);
     ExpectError(Qdb(d + "put db k -f " + (dir / "nofile")), 2, "cannot read");
+    ExpectError(Qdb(d + "put db k -f"), 2, "-f needs a file");
 
     std::string before = ReadFile(dir / "db/db.qdb");
     ExpectError(Qdb(d + "put db " + std::string(4096, 'k') + " v"), 2, "key longer than 4095");
