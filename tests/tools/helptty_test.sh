@@ -2,7 +2,7 @@
 # with piped answers, and the viewer in a terminal (tmux) following a link,
 # going Back, to Contents and out with Exit Help. Needs no sandbox: it only
 # reads the toolkit's help pages from the build's toolkit directory.
-# The terminal part is skipped (status 77) without tmux.
+# The terminal part needs tmux.
 set -euo pipefail
 
 : "${ORVIK_SOURCE_DIR:=$(cd "$(dirname "$0")/../.." && pwd)}"
@@ -63,8 +63,19 @@ grep -q 'Using the help viewer' out || fail "piped: the link was followed"
 printf '4\n' | timeout 20 "$HELPTTY" index.html > out 2>&1 && fail "end of input: the viewer reports it"
 [ $? = 124 ] && fail "end of input: the viewer hung"
 
+# The sample menu's help answer opens the toolkit's help on textmenu; Exit
+# Help returns to the menu (end of input then ends textmenu with status 1).
+TEXTMENU=$(dirname "$HELPTTY")/textmenu
+if [ -x "$TEXTMENU" ]; then
+    printf 'h\n2\ne\n' | timeout 20 "$TEXTMENU" -o "$work/values" "$ORVIK_SOURCE_DIR/data/menus/printqueue.menu" \
+        > out 2>&1 || [ $? = 1 ] || fail "textmenu with help: status $?"
+    grep -q 'textmenu: menus described in a file' out || fail "the sample menu's h opens its help"
+    grep -q 'Orvik toolkit help' out || fail "a link into another document of the help"
+    [ "$(grep -c 'Print queue setup' out)" -ge 2 ] || fail "Exit Help returns to the menu"
+fi
+
 # In a terminal.
-command -v tmux >/dev/null || { echo "SKIPPED: tmux is not installed"; exit 77; }
+command -v tmux >/dev/null || fail "tmux is needed (apt-get install tmux)"
 tmux -L "$sock" new-session -d -x 100 -y 60 "$HELPTTY index.html; echo HELPTTY-STATUS=\$?; sleep 30"
 screen() { tmux -L "$sock" capture-pane -p -S -200; }
 # wait_for TEXT: until the pane shows TEXT (10 seconds at most)
