@@ -1,8 +1,44 @@
-// HelpTty: the terminal help viewer. An HTML help document is laid out as
-// text pages and browsed through a text menu of its links.
+// HelpTty: the terminal help viewer. An HTML help document (html) is shown
+// page by page as the head of a text menu (TextMenu) that offers the page's
+// links as numbered items, with Exit Help, Contents and Back.
 #pragma once
+
+#include <cstdio>
+
+#include "TextMenu/TextMenu.h"
+#include "html/html.h"
+
+extern const char common_004[];  // "~e Exit Help"
+extern const char common_005[];  // "~c Contents"
+extern const char common_006[];  // "~b Back"
+
+constexpr int HELP_LABEL_SIZE = 128;  // a link's menu label: at most 127 characters
+constexpr int HELP_FIXED_ITEMS = 6;   // two grid groups, three commands, the terminator
+
+extern TextMenu HelpMenu;
+extern TextMenuItem* HelpMenuItems;
+extern int HelpMenuItemCnt;  // capacity of HelpMenuItems
+extern const TextMenuItem HelpCommonItems[HELP_FIXED_ITEMS];
 
 // Opens the viewer on document name (read from its file when data is null,
 // else parsed from data) and runs the help menu until the user leaves it.
+// A relative name that is not found as given is looked for below the
+// toolkit directory's help folder (HelpFindDocument).
 // Does nothing when name or title is null or the document cannot be loaded.
 void TtyHtmlHelp(const char* name, const char* data, const char* title);
+// Loads the document and makes its first page (or the fragment after '#')
+// current; clears the history. Reports a failure on standard output.
+bool HtmlHelp(const char* name, const char* data);
+void TtyHelpBuildMenuItems();  // the help menu for the current page
+int TtyHelpGotoLink(TextMenu* menu, TextMenuItem* item);
+int TtyHelpContents(TextMenu* menu, TextMenuItem* item);
+int TtyHelpBack(TextMenu* menu, TextMenuItem* item);
+
+// The helptty tool's outputs: every page's text followed by a line holding
+// only a form feed; every offered link as "page\tStart\tEnd\tKind\ttarget".
+void HelpWritePages(FILE* out, HtmlFile* file);
+void HelpWriteLinks(FILE* out, HtmlFile* file);
+// Where a help document named on the command line is: the name as given
+// when it is there (or absolute), else below the toolkit directory's help
+// folder. Allocated; the fragment after '#' is kept.
+char* HelpFindDocument(const char* name, const char* toolkitDir);

@@ -13,6 +13,15 @@
 #include <unistd.h>
 
 MemBlock* pMemB = nullptr;
+
+// Where the first-fit walk may start: every block before it in the chain has
+// no free node, so no allocation could be placed there and skipping them
+// gives the same placement as a walk from the head. Any change that frees
+// nodes or removes a block starts the walk at the head again. Without it a
+// program holding many full blocks pays a walk over all of them for each
+// allocation.
+static MemBlock* pFullBefore = nullptr;
+static void NodesFreed() { pFullBefore = nullptr; }
 int MemId = -1;
 const char OutOfMem[] = "Unable to allocate memory";
 
@@ -65,21 +74,28 @@ static void UnmapRegion(void* p, size_t mapLen, bool fromHeap) {
         munmap(p, mapLen);
 }
 
+// The last block of the chain as PushBlock and PopBlock left it; checked
+// before use, so a chain changed behind their backs is walked instead.
+static MemBlock* pMemTail = nullptr;
+
 void PushBlock(MemBlock* block) {
     block->pNext = nullptr;
     if (!pMemB) {
         block->pPrev = nullptr;
-        pMemB = block;
+        pMemB = pMemTail = block;
         return;
     }
-    MemBlock* tail = pMemB;
+    MemBlock* tail = pMemTail && !pMemTail->pNext ? pMemTail : pMemB;
     while (tail->pNext)
         tail = tail->pNext;
     tail->pNext = block;
     block->pPrev = tail;
+    pMemTail = block;
 }
 
 void PopBlock(MemBlock* block) {
+    NodesFreed();
+    if (block == pMemTail) pMemTail = block->pPrev;
     if (block == pMemB) {
         pMemB = block->pNext;
         if (pMemB) pMemB->pPrev = nullptr;
@@ -176,11 +192,10 @@ static int LastMarked(uint64_t m) {
 // last used node, which rules out every start up to and including it, since
 // such a run would contain it. The blanks already seen behind that node are
 // remembered, so no map position is read twice.
-int FindFreeRun(const MemBlock* block, int k) {
+static int FindFreeRunFrom(const MemBlock* block, int k, int start) {
     if (k < 1 || k > MEM_BLOCK_NODES) return -1;
     const char* map = block->MAT;
     const int lastStart = MEM_BLOCK_NODES - k;
-    int start = 0;
     int known = -1; // map[start..known] are known blank
     while (start <= lastStart) {
         if (known < start) {
@@ -226,10 +241,19 @@ int FindFreeRun(const MemBlock* block, int k) {
     return -1;
 }
 
+int FindFreeRun(const MemBlock* block, int k) { return FindFreeRunFrom(block, k, 0); }
+
+// Nodes from map position i on became free.
+static void LowFree(MemBlock* b, int i) {
+    if (i < b->iLowFree) b->iLowFree = i;
+    NodesFreed();
+}
+
 // Hands out k nodes at map position i of a shared block.
 static void* TakeNodes(MemBlock* b, int i, int k) {
     char* addr = b->pData + size_t(i) * MEM_NODE_SIZE;
     memset(b->MAT + i, 'U', size_t(k));
+    if (i == b->iLowFree) b->iLowFree = i + k;
     b->aNode[i].nNodes = uint16_t(k);
     b->aNode[i].pAddr = addr;
     memset(addr, 0, size_t(k) * MEM_NODE_SIZE);
@@ -258,9 +282,12 @@ void* GetMem(int n) {
     if (len > MEM_BLOCK_SIZE) return GetDedicated(len);
     int k = int(len / MEM_NODE_SIZE);
     if (!pMemB && !GetNewBlock(MEM_BLOCK_SIZE)) return nullptr;
-    for (MemBlock* b = pMemB; b; b = b->pNext) {
+    MemBlock* start = pFullBefore ? pFullBefore : pMemB;
+    while (start->iFreeNodes == 0 && start->pNext) start = start->pNext;
+    pFullBefore = start;
+    for (MemBlock* b = start; b; b = b->pNext) {
         if (b->iFreeNodes >= k) {
-            int i = flMemNaiveSearch ? FindFreeRunNaive(b, k) : FindFreeRun(b, k);
+            int i = flMemNaiveSearch ? FindFreeRunNaive(b, k) : FindFreeRunFrom(b, k, b->iLowFree);
             if (i >= 0) return TakeNodes(b, i, k);
         }
         // After the last block a new one is appended, and the walk goes on
@@ -298,6 +325,7 @@ void PutMem(void* p) {
     }
     MemNode& e = b->aNode[i];
     b->iFreeNodes += e.nNodes;
+    LowFree(b, i);
     memset(b->MAT + i, ' ', e.nNodes);
     e.nNodes = 0;
     e.pAddr = nullptr;
@@ -353,6 +381,7 @@ void* AdjustMem(void* p, int n) {
         memset(b->MAT + i + nw, ' ', size_t(old - nw));
         b->aNode[i].nNodes = uint16_t(nw);
         b->iFreeNodes += old - nw;
+        LowFree(b, i + nw);
         return p;
     }
     int d = nw - old;

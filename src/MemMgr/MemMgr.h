@@ -34,6 +34,9 @@ struct MemBlock {
     size_t iDataMapLen;   // length of the data region
     bool flHeaderFromHeap;
     bool flDataFromHeap;
+    // Shared: every map position below it is "U", so the search for a run
+    // may start there and still find the lowest one.
+    int32_t iLowFree;
 };
 
 extern MemBlock* pMemB;       // head of the block chain

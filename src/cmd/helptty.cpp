@@ -1,0 +1,63 @@
+// helptty: the terminal help viewer on a help document, or the document's
+// laid-out pages or links as plain text.
+#include <cstdio>
+#include <cstring>
+
+#include "HelpTty/HelpTty.h"
+#include "MemMgr/MemMgr.h"
+#include "NlsUtils/NlsUtils.h"
+
+static const char Usage[] =
+    "usage: helptty [-d DIR] FILE[#NAME]   browse a help document (at page or anchor NAME)\n"
+    "       helptty [-d DIR] --dump FILE   write the text of every page, each followed by a form feed line\n"
+    "       helptty [-d DIR] --links FILE  write every offered link: page, start, end, kind, target\n"
+    "A relative FILE is taken as given when it exists, else from DIR/help (DIR: -d, else\n"
+    "ORVIK_TOOLKIT_DIR, else the build's toolkit directory).\n";
+
+static int Bad(const char* what) {
+    fprintf(stderr, "helptty: %s\n", what);
+    fputs(Usage, stderr);
+    return 2;
+}
+
+int main(int argc, char** argv) {
+    const char* dir = nullptr;
+    const char* mode = nullptr;
+    const char* name = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
+            fputs(Usage, stdout);
+            return 0;
+        }
+        if (!strcmp(a, "-d")) {
+            if (++i >= argc) return Bad("-d needs a directory");
+            dir = argv[i];
+        } else if (!strcmp(a, "--dump") || !strcmp(a, "--links")) {
+            if (mode) return Bad("only one of --dump and --links");
+            mode = a;
+        } else if (a[0] == '-' && a[1]) {
+            return Bad("unknown option");
+        } else if (name) {
+            return Bad("only one document");
+        } else {
+            name = a;
+        }
+    }
+    if (!name) return Bad("no document named");
+
+    MemHold<char> path(HelpFindDocument(name, SetToolkitPath(dir)));
+    HtmlFile* file = ParseHtmlFile(path, nullptr);
+    if (!file) {
+        fprintf(stderr, "helptty: cannot read %s as a help document with a page\n", path.get());
+        return 1;
+    }
+    if (mode && !strcmp(mode, "--dump")) {
+        HelpWritePages(stdout, file);
+    } else if (mode) {
+        HelpWriteLinks(stdout, file);
+    } else {
+        TtyHtmlHelp(path, nullptr, "Orvik");
+    }
+    return fflush(stdout) == 0 ? 0 : 1;
+}

@@ -1,0 +1,112 @@
+# helptty as people use it: the plain outputs and their errors, the viewer
+# with piped answers, and the viewer in a terminal (tmux) following a link,
+# going Back, to Contents and out with Exit Help. Needs no sandbox: it only
+# reads the toolkit's help pages from the build's toolkit directory.
+# The terminal part needs tmux.
+set -euo pipefail
+
+: "${ORVIK_SOURCE_DIR:=$(cd "$(dirname "$0")/../.." && pwd)}"
+: "${TOOL_BIN:=$ORVIK_SOURCE_DIR/build/default/helptty}"
+HELPTTY=$TOOL_BIN
+TOOLKIT=$(dirname "$TOOL_BIN")/toolkit
+work=$(mktemp -d /tmp/helptty_test.XXXXXX)
+sock=helptty_test_$$
+cleanup() {
+    tmux -L "$sock" kill-server 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+# run EXPECTED_STATUS COMMAND...: output in $work/out and $work/err
+run() {
+    local want=$1 got=0
+    shift
+    timeout 20 "$@" >"$work/out" 2>"$work/err" </dev/null || got=$?
+    [ "$got" = "$want" ] || fail "$*: status $got, expected $want: $(cat "$work/err")"
+}
+
+cd "$work"
+# Plain outputs: a relative name is found below the toolkit's help folder.
+run 0 "$HELPTTY" --dump index.html
+[ "$(grep -c $'^\f$' out)" = 3 ] || fail "--dump: one form feed line per page of index.html"
+grep -q '^   1\. qdb: <record and message databases>$' out || fail "--dump: the ordered list"
+run 0 "$HELPTTY" -d "$TOOLKIT" --links qdb.html
+[ "$(head -1 out)" = $'contents\t'"$(head -1 out | cut -f2)"$'\t'"$(head -1 out | cut -f3)"$'\t2\t#commands' ] ||
+    fail "--links: first line $(head -1 out)"
+# A name found where it is given wins over the toolkit's help.
+printf '<html><body>mine</body></html>' > index.html
+run 0 "$HELPTTY" --dump index.html
+[ "$(cat out)" = $'mine\n\f' ] || fail "a document in the current directory is taken first"
+rm index.html
+
+run 1 "$HELPTTY" --dump nothere.html
+[ "$(wc -l < err)" = 1 ] && grep -q '^helptty: ' err || fail "a missing document: one line on standard error"
+[ -s out ] && fail "a missing document: nothing on standard output"
+printf 'no sections at all' > plain.html
+run 1 "$HELPTTY" --links plain.html
+run 2 "$HELPTTY"
+run 2 "$HELPTTY" --bogus index.html
+run 2 "$HELPTTY" -d
+run 0 "$HELPTTY" --help
+grep -q '^usage: helptty' out || fail "--help prints the usage"
+
+# Piped answers: a link, Back, Exit Help.
+printf '4\nb\ne\n' > answers
+timeout 20 "$HELPTTY" index.html < answers > out 2>&1 || fail "viewer with piped answers: status $?"
+grep -q 'Using the help viewer' out || fail "piped: the link was followed"
+[ "$(grep -c 'The toolkit.s command-line tools:' out)" = 2 ] || fail "piped: Back shows the contents again"
+# End of input while the viewer waits ends it instead of hanging.
+printf '4\n' | timeout 20 "$HELPTTY" index.html > out 2>&1 && fail "end of input: the viewer reports it"
+[ $? = 124 ] && fail "end of input: the viewer hung"
+
+# The sample menu's help answer opens the toolkit's help on textmenu; Exit
+# Help returns to the menu (end of input then ends textmenu with status 1).
+TEXTMENU=$(dirname "$HELPTTY")/textmenu
+if [ -x "$TEXTMENU" ]; then
+    printf 'h\n2\ne\n' | timeout 20 "$TEXTMENU" -o "$work/values" "$ORVIK_SOURCE_DIR/data/menus/printqueue.menu" \
+        > out 2>&1 || [ $? = 1 ] || fail "textmenu with help: status $?"
+    grep -q 'textmenu: menus described in a file' out || fail "the sample menu's h opens its help"
+    grep -q 'Orvik toolkit help' out || fail "a link into another document of the help"
+    [ "$(grep -c 'Print queue setup' out)" -ge 2 ] || fail "Exit Help returns to the menu"
+fi
+
+# In a terminal.
+command -v tmux >/dev/null || fail "tmux is needed (apt-get install tmux)"
+tmux -L "$sock" new-session -d -x 100 -y 60 "$HELPTTY index.html; echo HELPTTY-STATUS=\$?; sleep 30"
+screen() { tmux -L "$sock" capture-pane -p -S -200; }
+# wait_for TEXT: until the pane shows TEXT (10 seconds at most)
+wait_for() {
+    for _ in $(seq 100); do
+        screen | grep -qF -- "$1" && return 0
+        sleep 0.1
+    done
+    screen >&2
+    fail "the screen never showed: $1"
+}
+keys() {
+    tmux -L "$sock" send-keys -t 0 "$1" Enter
+}
+clear_pane() { tmux -L "$sock" clear-history -t 0; }
+wait_for "Enter your choice"
+wait_for "e) Exit Help"
+wait_for "5) The tools at a glance"
+clear_pane
+keys 5
+wait_for "qdb      builds and inspects record databases"
+wait_for "1) qdb commands"
+clear_pane
+keys 1                       # into qdb.html, at its commands page
+wait_for "|get DB KEY         |prints the record's data          |"
+clear_pane
+keys b                       # Back: the page before the commands page
+wait_for "qdb builds and inspects"
+clear_pane
+keys c                       # Contents: the first page of the first document
+wait_for "The toolkit's command-line tools:"
+keys e
+wait_for "HELPTTY-STATUS=0"
+echo "PASS"
