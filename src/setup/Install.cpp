@@ -32,8 +32,17 @@ static bool exists(const char* path) {
 
 void PrepareWorkArea(const char* work) {
     if (exists(work)) SysCmd(CMD_RM_R, 1, " %s", work);
-    // A work area that cannot be made shows up in the copies that follow.
     (void)mkdir(work, 0777);
+    // The work area may lie in a directory that every user can write to:
+    // what stands there now must be the directory just made, not a link or
+    // a directory planted by someone else, before anything goes into it.
+    struct stat st {};
+    if (lstat(work, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+        PutLogMsg("ERROR: the work area %s is not a directory of the installer's own\n", work);
+        ErrorMsg(2, SETUP_EXIT_FAILED,
+                 "the work area %s is not a directory of the installer's own; nothing was copied",
+                 work);
+    }
 }
 
 // The line's only word is the end marker, blanks around it allowed.
@@ -70,9 +79,10 @@ int installFromSite(const char* work) {
     PrepareWorkArea(work);
     GetDisksData(pPathToSetup);
     CopySiteFiles(pPathToSetup, work);
-    if (Install() != 0)
+    int status = Install();
+    if (status == SETUP_EXIT_STOPPED)
         PutLogMsg("Installation stopped at the package list; the final modes were not set\n");
-    return 0;
+    return status;
 }
 
 // The archive is only ever appended to, and uncompress asks before it
@@ -102,14 +112,14 @@ static void unpackArchive(const char* work) {
 }
 
 int Install() {
-    if (!readyForInstallation()) return 0;
+    if (!readyForInstallation()) return SETUP_EXIT_FAILED;
     unpackArchive(pOrvikInstallDir);
 
     MemHold<char> spool(SaveStr(SPOOL_FORMAT, DIR_WORD));
     if (pCurrentInstallDir) {
         // The package's files first: when the package list stops, the flag
         // file and the scripts of the previous installation stay as they were.
-        if (ProcessPkgList(PKG_DIR_NAME) != 0) return 1;
+        if (ProcessPkgList(PKG_DIR_NAME) != 0) return SETUP_EXIT_STOPPED;
         createPrintingSubsystemFile(pAppDir);
         createQueueScripts(spool);
     } else {
@@ -119,11 +129,11 @@ int Install() {
         CreateFile(spool, nullptr, "775", nullptr, nullptr);
         MemHold<char> download(SaveStr(DOWNLOAD_FORMAT, spool.get(), APP_WORD));
         CreateFile(download, nullptr, "777", nullptr, nullptr);
-        if (ProcessPkgList(PKG_DIR_NAME) != 0) return 1;
+        if (ProcessPkgList(PKG_DIR_NAME) != 0) return SETUP_EXIT_STOPPED;
     }
 
     SysCmd(CMD_CHMOD, 0, "755 %s/%s", pTargetInstallDir, DIR_WORD);
     for (const char* program : SUID_PROGRAMS)
         SysCmd(CMD_CHMOD, 1, "4755 %s/%s", pAppDir, program);
-    return 0;
+    return SETUP_EXIT_DONE;
 }

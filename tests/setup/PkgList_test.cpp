@@ -331,6 +331,7 @@ TEST_F(PkgList, LinksAreRenewedOnAnUpgrade) {
     EXPECT_EQ(LinkTarget(links + "/lib"), app + "/lib");
 
     unlink(logPath.c_str());
+    ResetLogForTests();
     EXPECT_EQ(ProcessPkgList("pkg"), 0) << "the second run meets the links of the first";
     EXPECT_EQ(LinkTarget(links + "/prog"), app + "/prog");
     EXPECT_EQ(LinkTarget(links + "/lib"), app + "/lib");
@@ -357,7 +358,7 @@ TEST_F(PkgList, NoRunningProgramLetsTheListGoOn) {
 }
 
 TEST_F(PkgList, MissingListEndsTheProgram) {
-    EXPECT_EXIT(ProcessPkgList("nopkg"), ExitedWithCode(0),
+    EXPECT_EXIT(ProcessPkgList("nopkg"), ExitedWithCode(1),
                 "ERROR: can't open file, .*/nopkg/pkg.list");
 }
 
