@@ -18,12 +18,12 @@ static constexpr const char* SPOOL_FORMAT = "/var/spool/%s";
 static constexpr const char* DOWNLOAD_FORMAT = "%s/%s/__qpa_download__";
 static constexpr const char* SUID_PROGRAMS[] = {"qprqpxxtty", "qsf"};
 
-// Complete shell lines: both output streams go to the installer's log, under
-// its usual name whatever the program is called.
-static constexpr const char* UNCOMPRESS_FORMAT =
-    "/usr/bin/uncompress %s/%s.tar.Z 1>>/tmp/setup.log 2>>/tmp/setup.log";
-static constexpr const char* GZIP_FORMAT =
-    "/usr/bin/gzip -dfv %s/%s.tar.Z 1>>/tmp/setup.log 2>>/tmp/setup.log";
+// Complete shell lines: both output streams go to the run's log (normally
+// /tmp/setup.log) while that is still the file the run made; to nowhere once
+// logging has stopped. Another file at a log's name is never appended to.
+static constexpr const char* UNCOMPRESS_FORMAT = "/usr/bin/uncompress %s/%s.tar.Z 1>>%s 2>>%s";
+static constexpr const char* GZIP_FORMAT = "/usr/bin/gzip -dfv %s/%s.tar.Z 1>>%s 2>>%s";
+
 
 static bool exists(const char* path) {
     struct stat st {};
@@ -99,9 +99,10 @@ static void unpackArchive(const char* work) {
     RemoveStaleArchive(work);
     genZFile();
 
-    MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE));
+    MemHold<char> log(LogReady() ? SaveStr("/tmp/%s.log", my_name) : SaveStr_("/dev/null"));
+    MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
     if (system(uncompress) != 0) {
-        MemHold<char> gzip(SaveStr(GZIP_FORMAT, work, ARCHIVE_BASE));
+        MemHold<char> gzip(SaveStr(GZIP_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
         (void)system(gzip);
     }
 
