@@ -14,17 +14,25 @@ export TMUX_TMPDIR=/tmp
 # wait_for TEXT: polls the pane for TEXT, for at most 20 seconds.
 wait_for() {
     for _ in $(seq 200); do
-        tmux capture-pane -p -t t | grep -qF -- "$1" && return 0
+        tmux capture-pane -p -t t 2>/dev/null | grep -qF -- "$1" && return 0
         sleep 0.1
     done
     echo "timed out waiting for [$1]" >>"$E2E_DIR/term.errors"
     return 1
 }
 # session NAME COMMAND: runs COMMAND from the site in a fresh 100x30 pane.
+# A server that fails to start (it happens now and then in a fresh sandbox)
+# is started again.
 session() {
     tmux kill-server 2>/dev/null
-    tmux new-session -d -s t -x 100 -y 30 \
-        "cd \"$SITE\" && $2; s=\$?; printf x; echo \"status=\$s\" >\"$E2E_DIR/$1.status\"; sleep 30"
+    for _ in 1 2 3; do
+        tmux new-session -d -s t -x 100 -y 30 \
+            "cd \"$SITE\" && $2; s=\$?; printf x; echo \"status=\$s\" >\"$E2E_DIR/$1.status\"; sleep 30" \
+            2>/dev/null && tmux has-session -t t 2>/dev/null && return 0
+        sleep 0.5
+    done
+    echo "tmux did not start" >>"$E2E_DIR/term.errors"
+    return 1
 }
 finish() {
     for _ in $(seq 200); do [ -s "$E2E_DIR/$1.status" ] && break; sleep 0.1; done

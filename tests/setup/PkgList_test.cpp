@@ -139,6 +139,7 @@ TEST_F(PkgList, NewdirCreatesOnlyWhatIsAbsent) {
 
     ASSERT_EQ(chmod((app + "/spool").c_str(), 0750), 0);
     unlink(logPath.c_str());
+    ResetLogForTests();
     EXPECT_EQ(ProcessPkgList("pkg"), 0);
     EXPECT_EQ(ModeOf(app + "/spool"), 0750u) << "a present directory is left alone";
     EXPECT_TRUE(Commands().empty()) << Log();
@@ -170,6 +171,7 @@ TEST_F(PkgList, SedInTheFirstPairTakesTheWholeRestOfTheLine) {
     EXPECT_FALSE(Exists(app + "/log")) << "the run ended at the failed sed";
 
     unlink(logPath.c_str());
+    ResetLogForTests();
     List("c conf sed -e s/a/x/ -e s/c/y/\nt log mode 666 sed x\n");
     EXPECT_EQ(ProcessPkgList("pkg"), 0);
     EXPECT_EQ(ReadFile(app + "/conf"), "x y\n");
