@@ -54,15 +54,52 @@ constexpr int kReasonSize = 256;
 
 } // namespace
 
-// The failure line of a command: "WARNING_MSG: TEXT" in the log at severity
-// 1; "ERROR: TEXT" in the log and on standard output at severity 2, which
-// ends the program with status 1.
-static void ReportFailure(int severity, const char* text) {
+// The longest failure line on standard output, line end not counted.
+constexpr int kReportMax = 199;
+
+// What a severity-2 report names: the start of the command as run, blanks
+// run together, cut with "..." so that the whole report stays within
+// kReportMax characters beside the given room.
+static void NameCommand(const char* cmd, int len, int room, char* out, size_t size) {
+    int budget = kReportMax - room;
+    if (budget < 8) budget = 8;
+    if (budget > int(size) - 1) budget = int(size) - 1;
+    int n = 0;
+    bool blank = true; // leading blanks go
+    for (int i = 0; i < len && cmd[i]; ++i) {
+        char c = cmd[i] == '\t' ? ' ' : cmd[i];
+        if (c == ' ' && blank) continue;
+        blank = c == ' ';
+        if (n == budget) {
+            n = budget - 3;
+            memcpy(out + n, "...", 3);
+            n += 3;
+            break;
+        }
+        out[n++] = c;
+    }
+    while (n > 0 && out[n - 1] == ' ')
+        --n;
+    out[n] = '\0';
+}
+
+// The failure line of a command: "WARNING_MSG: command TEXT" in the log at
+// severity 1; at severity 2 "ERROR: COMMAND: TEXT" in the log and on
+// standard output, pointing at the log where the tool's own message is, and
+// the end of the program with status 1. cmd (len characters) is the command
+// as run, without the shell around it.
+static void ReportFailure(int severity, const char* text, const char* cmd, int len) {
     if (severity == 1) {
-        PutLogMsg("%s: %s\n", "WARNING_MSG", text);
+        PutLogMsg("%s: command %s\n", "WARNING_MSG", text);
     } else if (severity == 2) {
-        PutLogMsg("%s: %s\n", "ERROR", text);
-        printf("%s: %s\n", "ERROR", text);
+        char see[kReasonSize] = "";
+        if (flUseLog) snprintf(see, sizeof see, " (see /tmp/%s.log)", my_name);
+        char name[kReportMax + 1];
+        int room = int(strlen("ERROR: ") + strlen(": ") + strlen(text) + strlen(see));
+        NameCommand(cmd, len, room, name, sizeof name);
+        PutLogMsg("%s: %s: %s\n", "ERROR", name, text);
+        EndMidLine();
+        printf("%s: %s: %s%s\n", "ERROR", name, text, see);
         fflush(stdout);
         exit_app(1);
     }
@@ -73,9 +110,15 @@ static void ReportFailure(int severity, const char* text) {
 // refusal is printed on standard error, logged as a warning at severity 1,
 // and the caller gets a non-zero result.
 static int Refuse(int severity, const char* text) {
-    if (severity == 2) ReportFailure(2, text);
+    if (severity == 2) {
+        PutLogMsg("%s: %s\n", "ERROR", text);
+        EndMidLine();
+        printf("%s: %s\n", "ERROR", text);
+        exit_app(1);
+    }
+    EndMidLine();
     fprintf(stderr, "ERROR: %s\n", text);
-    if (severity == 1) ReportFailure(1, text);
+    if (severity == 1) PutLogMsg("%s: %s\n", "WARNING_MSG", text);
     return -1;
 }
 
@@ -104,14 +147,14 @@ static int ShellResult(int status, int error, char* text, size_t size) {
             snprintf(text, size, "%s", strerror(errno));
             return code;
         }
-        snprintf(text, size, "command exited with status %d", code);
+        snprintf(text, size, "exited with status %d", code);
         return code;
     }
     if (WIFSIGNALED(status)) {
-        snprintf(text, size, "command killed by signal %d", WTERMSIG(status));
+        snprintf(text, size, "killed by signal %d", WTERMSIG(status));
         return 128 + WTERMSIG(status);
     }
-    snprintf(text, size, "command ended with wait status %d", status);
+    snprintf(text, size, "ended with wait status %d", status);
     return -1;
 }
 
@@ -153,9 +196,11 @@ static void WaitAfter(int id) {
     PutLogMsg("ERROR: Time out for command %s\n", entry.pName);
 }
 
+// The run cannot do what it set out to do without the tool: an error, status 1.
 [[noreturn]] static void Unlocated(const char* name) {
+    EndMidLine();
     fprintf(stderr, "ERROR: unable to locate system command '%s'\n", name);
-    exit_app(0);
+    exit_app(1);
 }
 
 int SysCmd(int id, int severity, const char* fmt, ...) {
@@ -180,11 +225,13 @@ int SysCmd(int id, int severity, const char* fmt, ...) {
 
     char buf[CMDLINE_SIZE];
     CmdLine line(buf, sizeof buf);
+    int named = 0; // where the command starts, after the shell around it
     if (tool) {
         const SysCmdEntry& entry = ComList[id];
         if (!entry.pPath) Unlocated(entry.pName);
-        line.Add("%s/%s -c \"%s/%s %s ", GetShellDir(), ComList[CMD_SH].pName, entry.pPath,
-                 entry.pName, entry.pFlags);
+        line.Add("%s/%s -c \"", GetShellDir(), ComList[CMD_SH].pName);
+        named = line.used;
+        line.Add("%s/%s %s ", entry.pPath, entry.pName, entry.pFlags);
     }
     va_list ap;
     va_start(ap, fmt);
@@ -195,7 +242,7 @@ int SysCmd(int id, int severity, const char* fmt, ...) {
     if (severity == 0) {
         line.Add(" 1>/dev/null 2>/dev/null");
     } else if (echo && logged) {
-        if (flUseLog)
+        if (LogReady())
             line.Add(" 1>>/tmp/%s.log 2>>/tmp/%s.log", my_name, my_name);
         else
             line.Add(" 1>>/dev/null 2>>/dev/null");
@@ -209,12 +256,13 @@ int SysCmd(int id, int severity, const char* fmt, ...) {
     if (echo && flSysCmdLog && logged) {
         fputs(".", stdout);
         fflush(stdout);
+        flMidLine = true;
         PutLogMsg("%.*s\n", shown, buf);
     }
 
     char reason[kReasonSize] = "";
     int result = RunLine(buf, reason, sizeof reason);
-    if (result != 0) ReportFailure(severity, reason);
+    if (result != 0) ReportFailure(severity, reason, buf + named, shown - named);
 
     if (tool)
         WaitAfter(id);
@@ -239,9 +287,13 @@ int SysCmdP(int severity, const char* fmt, ...) {
 
     char reason[kReasonSize] = "";
     int result = RunLine(buf, reason, sizeof reason);
-    if (result != 0 && reported) {
-        fprintf(stderr, "%s: %s\n", severity == 2 ? "ERROR" : "WARNING_MSG", reason);
-        if (severity == 2) exit_app(1);
+    if (result != 0 && severity == 1) fprintf(stderr, "WARNING_MSG: command %s\n", reason);
+    if (result != 0 && severity == 2) {
+        char name[kReportMax + 1];
+        NameCommand(buf, int(strlen(buf)), int(strlen("ERROR: : ") + strlen(reason)), name,
+                    sizeof name);
+        fprintf(stderr, "ERROR: %s: %s\n", name, reason);
+        exit_app(1);
     }
     if (!flSysCmdDryRun) {
         if (system("/usr/bin/sleep 1") == -1) SleepSeconds(1);

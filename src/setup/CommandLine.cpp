@@ -20,6 +20,20 @@ constexpr int OPT_INSTALL = 1;
 constexpr int OPT_VERSION = 2;
 constexpr const char* WORK_AREA_FORMAT = "%s/%sInstall";
 constexpr int LINK_BUF_SIZE = 256; // a link text of at most 255 bytes fits
+constexpr const char* HELP_OPTIONS = ",-h,--help";
+
+// The usage; each "%s" is the program's name.
+constexpr const char USAGE[] =
+    "usage: %s [WORKDIR] [INSTALLDIR]\n"
+    "       %s [WORKDIR] install INSTALLDIR\n"
+    "       %s -v | -h | --help\n"
+    "Installs the Orvik print suite from the install site that holds this program;\n"
+    "run it as root from there. WORKDIR is the parent of the temporary work area\n"
+    "(default /tmp); INSTALLDIR is the directory to hold Orvik/qpxx (default the\n"
+    "previous installation's, else /usr). -v prints the version, -h this text.\n"
+    "Exit status: 0 installed or upgraded (also -v, -h); 1 the run ended on an\n"
+    "error; 2 a bad command line; 3 stopped at the user's request, or at the end\n"
+    "of input at a question.\n";
 
 bool IsDirectory(const char* path) {
     struct stat st;
@@ -29,6 +43,7 @@ bool IsDirectory(const char* path) {
 // A directory from the command line that the installer cannot use: setup
 // message 3 and a blank line, status 2. Nothing has been changed yet.
 [[noreturn]] void RefuseDirectory(const char* path) {
+    EndMidLine();
     printf(nlsSetupStrCvt(3), path);
     printf("\n\n");
     fflush(stdout);
@@ -47,6 +62,23 @@ bool IsDirectory(const char* path) {
     }
     fflush(stdout);
     exit_app(2);
+}
+
+// Keeps the outermost of the directories that the making of dir (a full
+// path) will create, so that the clean-up can remove them all again.
+void NoteCreatedTop(const char* dir) {
+    MemHold<char> top(SaveStr_(dir));
+    MemHold<char> up(SaveStr_(dir));
+    for (;;) {
+        char* slash = strrchr(up.get(), '/');
+        if (!slash || slash == up.get()) break;
+        *slash = '\0';
+        struct stat st;
+        if (lstat(up, &st) == 0) break;
+        top.reset(SaveStr_(up));
+    }
+    PutMem(pCreatedTmpDirTop);
+    pCreatedTmpDirTop = top.release();
 }
 
 // An argument that names the parent of the work area. A relative parent is
@@ -77,12 +109,27 @@ void SetWorkAreaParent(const char* arg) {
     flCreatedTmpDir = false;
     if (!IsDirectory(probe)) {
         flCreatedTmpDir = true;
+        NoteCreatedTop(dir);
         CreateFile(dir, nullptr, nullptr, nullptr, nullptr);
         if (!IsDirectory(probe)) RefuseDirectory(dir);
     }
 }
 
 } // namespace
+
+void checkCommandLineOptions(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] != '-' || strcmp(arg, "-v") == 0) continue;
+        if (!strchr(arg, HELP_OPTIONS[0]) && FindToken(arg, HELP_OPTIONS) != 0) {
+            printf(USAGE, my_name, my_name, my_name);
+            exit_app(SETUP_EXIT_DONE);
+        }
+        fprintf(stderr, "%s: unknown option '%s'\n", my_name, arg);
+        fprintf(stderr, USAGE, my_name, my_name, my_name);
+        exit_app(SETUP_EXIT_USAGE);
+    }
+}
 
 void parseCommandLineOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {

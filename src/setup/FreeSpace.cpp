@@ -17,9 +17,10 @@ namespace {
 constexpr double SIZE_MARGIN = 40; // added to each requirement
 constexpr double NEAR_FULL = 17;   // a file system with this much or less is full
 
+// The run cannot be made as asked: an error, not an installation.
 [[noreturn]] void EndCheck() {
     fflush(stdout);
-    exit_app(0);
+    exit_app(SETUP_EXIT_FAILED);
 }
 
 // The requirement in the install site's size file NAME, margin included. A
@@ -31,6 +32,7 @@ double ReadRequirement(const char* name) {
         double size = strtod(LineBuf, &end);
         if (end != LineBuf && std::isfinite(size)) return size + SIZE_MARGIN;
     }
+    EndMidLine();
     fputs(nlsSetupStrCvt(65), stdout);
     EndCheck();
 }
@@ -38,6 +40,7 @@ double ReadRequirement(const char* name) {
 // Message 56: work area and installation directory share a file system that
 // cannot hold both. Its text has no line end of its own.
 [[noreturn]] void ReportShortTogether(const char* work, const char* target, double need) {
+    EndMidLine();
     printf(nlsSetupStrCvt(56), work, target, need);
     fputs("\n", stdout);
     EndCheck();
@@ -106,10 +109,12 @@ void FreeSpaceForInstall(const char* work, const char* target, const char* word)
     }
 
     if (workRec.dAvail < tsize) {
+        EndMidLine();
         printf(nlsSetupStrCvt(49), work, tsize);
         EndCheck();
     }
     if (targetRec.dAvail < isize) {
+        EndMidLine();
         printf(nlsSetupStrCvt(55), target, isize);
         EndCheck();
     }

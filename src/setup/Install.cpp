@@ -18,12 +18,12 @@ static constexpr const char* SPOOL_FORMAT = "/var/spool/%s";
 static constexpr const char* DOWNLOAD_FORMAT = "%s/%s/__qpa_download__";
 static constexpr const char* SUID_PROGRAMS[] = {"qprqpxxtty", "qsf"};
 
-// Complete shell lines: both output streams go to the installer's log, under
-// its usual name whatever the program is called.
-static constexpr const char* UNCOMPRESS_FORMAT =
-    "/usr/bin/uncompress %s/%s.tar.Z 1>>/tmp/setup.log 2>>/tmp/setup.log";
-static constexpr const char* GZIP_FORMAT =
-    "/usr/bin/gzip -dfv %s/%s.tar.Z 1>>/tmp/setup.log 2>>/tmp/setup.log";
+// Complete shell lines: both output streams go to the run's log (normally
+// /tmp/setup.log) while that is still the file the run made; to nowhere once
+// logging has stopped. Another file at a log's name is never appended to.
+static constexpr const char* UNCOMPRESS_FORMAT = "/usr/bin/uncompress %s/%s.tar.Z 1>>%s 2>>%s";
+static constexpr const char* GZIP_FORMAT = "/usr/bin/gzip -dfv %s/%s.tar.Z 1>>%s 2>>%s";
+
 
 static bool exists(const char* path) {
     struct stat st {};
@@ -32,8 +32,17 @@ static bool exists(const char* path) {
 
 void PrepareWorkArea(const char* work) {
     if (exists(work)) SysCmd(CMD_RM_R, 1, " %s", work);
-    // A work area that cannot be made shows up in the copies that follow.
     (void)mkdir(work, 0777);
+    // The work area may lie in a directory that every user can write to:
+    // what stands there now must be the directory just made, not a link or
+    // a directory planted by someone else, before anything goes into it.
+    struct stat st {};
+    if (lstat(work, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+        PutLogMsg("ERROR: the work area %s is not a directory of the installer's own\n", work);
+        ErrorMsg(2, SETUP_EXIT_FAILED,
+                 "the work area %s is not a directory of the installer's own; nothing was copied",
+                 work);
+    }
 }
 
 // The line's only word is the end marker, blanks around it allowed.
@@ -70,9 +79,10 @@ int installFromSite(const char* work) {
     PrepareWorkArea(work);
     GetDisksData(pPathToSetup);
     CopySiteFiles(pPathToSetup, work);
-    if (Install() != 0)
+    int status = Install();
+    if (status == SETUP_EXIT_STOPPED)
         PutLogMsg("Installation stopped at the package list; the final modes were not set\n");
-    return 0;
+    return status;
 }
 
 // The archive is only ever appended to, and uncompress asks before it
@@ -89,9 +99,10 @@ static void unpackArchive(const char* work) {
     RemoveStaleArchive(work);
     genZFile();
 
-    MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE));
+    MemHold<char> log(LogReady() ? SaveStr("/tmp/%s.log", my_name) : SaveStr_("/dev/null"));
+    MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
     if (system(uncompress) != 0) {
-        MemHold<char> gzip(SaveStr(GZIP_FORMAT, work, ARCHIVE_BASE));
+        MemHold<char> gzip(SaveStr(GZIP_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
         (void)system(gzip);
     }
 
@@ -102,14 +113,14 @@ static void unpackArchive(const char* work) {
 }
 
 int Install() {
-    if (!readyForInstallation()) return 0;
+    if (!readyForInstallation()) return SETUP_EXIT_FAILED;
     unpackArchive(pOrvikInstallDir);
 
     MemHold<char> spool(SaveStr(SPOOL_FORMAT, DIR_WORD));
     if (pCurrentInstallDir) {
         // The package's files first: when the package list stops, the flag
         // file and the scripts of the previous installation stay as they were.
-        if (ProcessPkgList(PKG_DIR_NAME) != 0) return 1;
+        if (ProcessPkgList(PKG_DIR_NAME) != 0) return SETUP_EXIT_STOPPED;
         createPrintingSubsystemFile(pAppDir);
         createQueueScripts(spool);
     } else {
@@ -119,11 +130,11 @@ int Install() {
         CreateFile(spool, nullptr, "775", nullptr, nullptr);
         MemHold<char> download(SaveStr(DOWNLOAD_FORMAT, spool.get(), APP_WORD));
         CreateFile(download, nullptr, "777", nullptr, nullptr);
-        if (ProcessPkgList(PKG_DIR_NAME) != 0) return 1;
+        if (ProcessPkgList(PKG_DIR_NAME) != 0) return SETUP_EXIT_STOPPED;
     }
 
     SysCmd(CMD_CHMOD, 0, "755 %s/%s", pTargetInstallDir, DIR_WORD);
     for (const char* program : SUID_PROGRAMS)
         SysCmd(CMD_CHMOD, 1, "4755 %s/%s", pAppDir, program);
-    return 0;
+    return SETUP_EXIT_DONE;
 }

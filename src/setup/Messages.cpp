@@ -477,6 +477,28 @@ static constexpr const char* const* LanguageTables[] = {
 };
 constexpr int LANGUAGE_COUNT = sizeof LanguageTables / sizeof LanguageTables[0];
 
+// The language part of the locale names that systems set, in the order of
+// LanguageTables: LANG de_AT, de_CH ... choose German whatever the territory.
+static constexpr const char* LanguagePrefixes[LANGUAGE_COUNT] = {
+    "en_", "es_", "it_", "fr_", "de_", "pt_",
+};
+
+// The answers of the readiness question in each language, in the order of
+// LanguageTables: the English ones always, and the letters that the
+// question's "[..]" shows with the words that go with them. Accented words
+// are there in ISO 8859-1 and in UTF-8, as terminals send either.
+// clang-format off
+static constexpr SetupAnswers LanguageAnswers[LANGUAGE_COUNT] = {
+    {",y,yes,",                               ",n,no,"},
+    {",y,yes,s,si,s\xed,s\xc3\xad,",           ",n,no,"},
+    {",y,yes,s,si,s\xec,s\xc3\xac,",           ",n,no,"},
+    {",y,yes,o,oui,",                         ",n,no,non,"},
+    {",y,yes,j,ja,",                          ",n,no,nein,"},
+    {",y,yes,s,sim,",                         ",n,no,nao,n\xe3o,n\xc3\xa3o,"},
+};
+// clang-format on
+static int LanguageIndex = 0; // of the chosen table
+
 static const char* const* pNlsTable = nullptr; // chosen at the first lookup, kept
 static bool flUtf8Output = false;              // LANG named the UTF-8 codeset
 // The rows of the chosen table in UTF-8, made on first use and kept for the
@@ -495,6 +517,7 @@ static bool IsUtf8Codeset(const char* codeset) {
 // environment itself, so that the commands started later see the bare code.
 static void ChooseLanguage() {
     pNlsTable = NLS_ENGLISH;
+    LanguageIndex = 0;
     char* lang = getenv("LANG");
     if (!lang) return;
     if (char* dot = strchr(lang, '.')) {
@@ -504,7 +527,25 @@ static void ChooseLanguage() {
     // A value holding the list's separator would match across two codes.
     if (strchr(lang, LanguageCodes[0])) return;
     int pos = FindToken(lang, LanguageCodes);
-    if (pos >= 1 && pos <= LANGUAGE_COUNT) pNlsTable = LanguageTables[pos - 1];
+    for (int i = 0; pos == 0 && i < LANGUAGE_COUNT; ++i)
+        if (strncmp(lang, LanguagePrefixes[i], strlen(LanguagePrefixes[i])) == 0) pos = i + 1;
+    if (pos >= 1 && pos <= LANGUAGE_COUNT) {
+        pNlsTable = LanguageTables[pos - 1];
+        LanguageIndex = pos - 1;
+    }
+}
+
+void ResetLanguageForTests() {
+    pNlsTable = nullptr;
+    flUtf8Output = false;
+    LanguageIndex = 0;
+    for (const char*& row : Utf8Rows)
+        row = nullptr; // the converted rows stay allocated: a test process ends soon
+}
+
+const SetupAnswers& nlsSetupAnswers() {
+    if (!pNlsTable) ChooseLanguage();
+    return LanguageAnswers[LanguageIndex];
 }
 
 char* Latin1ToUtf8(const char* text) {

@@ -12,8 +12,6 @@
 namespace {
 
 constexpr const char* SUPERUSER = "root";
-constexpr const char* ANSWERS = ",y,yes,n,no,";
-constexpr int ANSWER_YES = 2;   // positions 1 and 2 continue
 constexpr int ANSWER_MAX = 510; // characters of one answer line
 constexpr const char* OLD_DAEMON = "QPrintD";
 constexpr const char* OLD_DAEMON_STOP = "QPrintDStop";
@@ -22,14 +20,22 @@ constexpr const char* OLD_DAEMON_STOP = "QPrintDStop";
 // leaves everything as it is.
 [[noreturn]] void EndUnconfirmed() {
     fflush(stdout);
-    exit_app(0);
+    exit_app(SETUP_EXIT_STOPPED);
+}
+
+// A whole word of the list; a word holding the list's separator is none.
+bool IsAnswer(const char* word, const char* list) {
+    return word && !strchr(word, list[0]) && FindToken(word, list) != 0;
 }
 
 // Reads one answer line into LineBuf; false at end of input. The rest of a
 // line longer than the answer limit is dropped, so it cannot be taken for
 // the next answer.
 bool ReadAnswer() {
+    // The prompt leaves the line open; a terminal's echo of the answer ends it.
+    flMidLine = true;
     if (!fgets(LineBuf, ANSWER_MAX + 1, stdin)) return false;
+    if (isatty(STDIN_FILENO)) flMidLine = false;
     if (!strchr(LineBuf, '\n')) {
         int c;
         while ((c = getchar()) != EOF && c != '\n') {
@@ -45,6 +51,7 @@ bool readyForInstallation() {
     if (!user || strcmp(user, SUPERUSER) != 0) {
         // Without a name the user is shown by number, as whoami's absence is.
         if (!user) user.reset(SaveStr("User ID:  %d", int(getuid())));
+        EndMidLine();
         printf(nlsSetupStrCvt(35), user.get(), my_name);
         fflush(stdout);
         flExitTextMenu = true;
@@ -57,15 +64,13 @@ bool readyForInstallation() {
     for (;;) {
         fputs(nlsSetupStrCvt(63), stdout);
         fflush(stdout);
-        if (!ReadAnswer()) {
-            fputs("\n", stdout);
-            EndUnconfirmed();
-        }
+        if (!ReadAnswer()) EndUnconfirmed();
         const char* word = GetToken(LineBuf, " \t\r\n");
-        // Whole words only: a word holding the list's separator is none of them.
-        int answer = word && !strchr(word, ANSWERS[0]) ? FindToken(word, ANSWERS) : 0;
-        if (answer == 0) continue;
-        if (answer <= ANSWER_YES) return true;
-        EndUnconfirmed();
+        const SetupAnswers& answers = nlsSetupAnswers();
+        if (IsAnswer(word, answers.pYes)) {
+            EndMidLine();
+            return true;
+        }
+        if (IsAnswer(word, answers.pNo)) EndUnconfirmed();
     }
 }

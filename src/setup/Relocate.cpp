@@ -59,35 +59,51 @@ void relocatePreviousInstallation() {
     if (strcmp(fixed, pAppDir) != 0) LinkFixedPlace(fixed, pAppDir);
 }
 
-// The installer made the directory named as the work area's parent: it goes
-// too when the removal of the work area left it empty. Directories that
-// mkdir -p made above it, and a parent that holds anything, stay.
-static void removeCreatedParent(const char* work) {
-    MemHold<char> parent(SaveStr_(work));
-    char* slash = parent ? strrchr(parent.get(), '/') : nullptr;
-    if (!slash || slash == parent.get()) return;
-    *slash = '\0';
-    if (rmdir(parent) == 0) PutLogMsg("removed the work area's parent %s\n", parent.get());
+// The installer made the work area's parent, and perhaps directories above
+// it up to pCreatedTmpDirTop: each goes, innermost first, when the removal
+// of what it held left it empty. One that holds anything stays, and so does
+// everything above it.
+static void removeCreatedDirs(const char* work) {
+    if (!pCreatedTmpDirTop) return;
+    MemHold<char> dir(SaveStr_(work));
+    const size_t topLen = strlen(pCreatedTmpDirTop);
+    for (;;) {
+        char* slash = strrchr(dir.get(), '/');
+        if (!slash || slash == dir.get()) return;
+        *slash = '\0';
+        // Only the created chain: the top itself and what lies below it.
+        if (strncmp(dir, pCreatedTmpDirTop, topLen) != 0 || strlen(dir) < topLen) return;
+        if (rmdir(dir) != 0) return;
+        PutLogMsg("removed %s, made for the work area\n", dir.get());
+        if (strlen(dir) == topLen) return;
+    }
 }
 
+// The queue administration tool comes with the package; a run that stopped
+// before the package was in place has none to run.
 static void runQueueAdmin(const char* option) {
+    MemHold<char> tool(SaveStr("%s/qpqadmin", pAppDir));
+    if (!exists(tool)) return;
     fflush(stdout); // the dots and the tool's own output appear in order
-    MemHold<char> line(SaveStr("%s/qpqadmin %s", pAppDir, option));
+    MemHold<char> line(SaveStr("%s %s", tool.get(), option));
     (void)system(line);
     printf(".");
 }
 
 void OrvikClean(const char* work) {
+    EndMidLine();
     if (chdir("/") != 0) PutLogMsg("WARNING_MSG: cannot change to /\n");
     SysCmd(CMD_RM_R, 1, " %s", work);
     runQueueAdmin("-upgrade");
     runQueueAdmin("-clean");
     printf("\n");
     fflush(stdout);
+    flMidLine = false;
 
     if (flCreatedTmpDir) {
         if (chdir(DEFAULT_TARGET) != 0) PutLogMsg("WARNING_MSG: cannot change to /usr\n");
         SysCmd(CMD_RM_R, 1, " %s", work);
-        removeCreatedParent(work);
+        removeCreatedDirs(work);
+        EndMidLine();
     }
 }

@@ -36,6 +36,11 @@ bool QuitForRunningProcesses(const char* names) {
             for (int i = 0; i < 5; ++i)
                 msg[i] = nlsSetupStrCvt(66 + i);
 
+        // The report begins with a line break of its own.
+        if (msg[0][0] == '\n')
+            flMidLine = false;
+        else
+            EndMidLine();
         fputs(msg[0], stdout);
         printf("%s\n", report.get());
         for (int i = 1; i < 5; ++i)
@@ -47,12 +52,17 @@ bool QuitForRunningProcesses(const char* names) {
         // of the line, is dropped. Nothing more to read means quit: the
         // installation cannot go on while the programs run.
         char selection = 0;
+        flMidLine = true; // until the answer's line end, echoed by a terminal
         if (scanf("%c%*c", &selection) != 1) {
-            fputs("\n", stdout);
-            fflush(stdout);
+            EndMidLine();
             return true;
         }
-        if (selection == SEL_QUIT) return true;
+        if (isatty(STDIN_FILENO)) flMidLine = false;
+        if (selection == SEL_QUIT) {
+            EndMidLine();
+            return true;
+        }
+        if (selection == SEL_WAIT) EndMidLine(); // the waiting starts on a line of its own
         if (selection == SEL_WAIT && WaitForEnd(names)) return false;
     }
 }

@@ -8,6 +8,7 @@ char* pCurrentInstallDir = nullptr;
 char* pTargetInstallDir = nullptr;
 char* pAppDir = nullptr;
 bool flCreatedTmpDir = false;
+char* pCreatedTmpDirTop = nullptr;
 const char* InstallInfo[6] = {};
 const char* InstallSiteInfo[5] = {};
 const char* pBinaryInstanceCheckList = ",qpadmin,qpqadmin,qprint,qprqpxxtty,QPQ,QPRM,qsf,";

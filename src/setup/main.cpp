@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     LineBuf[0] = '\0';
     pPathToSetup = GetToolPath(argv0);
     my_name = SaveStr_(StripPath(argv0));
+    checkCommandLineOptions(argc, argv);
 
     InitSysCmdList();
 
@@ -39,11 +40,11 @@ int main(int argc, char** argv) {
     FreeSpaceForInstall(pOrvikInstallDir, pTargetInstallDir, DIR_WORD);
 
     if (pCurrentInstallDir) {
-        if (QuitForRunningProcesses(pBinaryInstanceCheckList)) exit_app(0);
+        if (QuitForRunningProcesses(pBinaryInstanceCheckList)) exit_app(SETUP_EXIT_STOPPED);
         if (strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) relocatePreviousInstallation();
     }
 
-    installFromSite(pOrvikInstallDir);
+    int status = installFromSite(pOrvikInstallDir);
     OrvikClean(pOrvikInstallDir);
-    exit_app(0);
+    exit_app(status);
 }

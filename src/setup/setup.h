@@ -12,6 +12,12 @@ constexpr const char* APP_WORD = "qpxx";       // the application directory's na
 constexpr const char* ARCHIVE_BASE = "Linuxi386Qpxx";
 constexpr const char* DEFAULT_TARGET = "/usr";
 
+// ------------------------------------------------------ exit statuses
+constexpr int SETUP_EXIT_DONE = 0;     // installed or upgraded; also -v and -h
+constexpr int SETUP_EXIT_FAILED = 1;   // the run ended on an error
+constexpr int SETUP_EXIT_USAGE = 2;    // a bad command line
+constexpr int SETUP_EXIT_STOPPED = 3;  // stopped at the user's request or at the end of input
+
 // ------------------------------------------ global installation state
 extern char* pOrvikInstallDir;    // work area, default /tmp/OrvikInstall
 extern char* pPathToSetup;        // install site: directory of the running program
@@ -20,6 +26,7 @@ extern char* pCurrentInstallDir;  // holds the previous installation's Orvik/qpx
 extern char* pTargetInstallDir;   // will hold Orvik/qpxx
 extern char* pAppDir;             // TARGET/Orvik/qpxx
 extern bool flCreatedTmpDir;      // the installer created the work-area parent
+extern char* pCreatedTmpDirTop;   // the outermost directory that creation made, or none
 extern const char* InstallInfo[6];
 extern const char* InstallSiteInfo[5];
 extern const char* pBinaryInstanceCheckList;
@@ -42,6 +49,15 @@ extern const char* const NLS_PORTUGUESE[SETUP_MSG_COUNT];
 // made once per row and kept for the run. A number outside 0 to 70 gives
 // the empty text.
 const char* nlsSetupStrCvt(int n);
+// The answers that the readiness question takes in the chosen language, as
+// token lists: the English "y", "yes", "n", "no" and the letters and words
+// of the language whose letters the question shows.
+struct SetupAnswers {
+    const char* pYes;
+    const char* pNo;
+};
+const SetupAnswers& nlsSetupAnswers();
+void ResetLanguageForTests();  // test hook: the next lookup chooses afresh
 // An allocated copy of an ISO 8859-1 text in UTF-8, owned by the caller
 // (PutMem); none for a null text or when memory cannot be had.
 char* Latin1ToUtf8(const char* text);
@@ -51,6 +67,10 @@ char* Latin1ToUtf8(const char* text);
 // name: the path routines join and split paths of at most 255 characters.
 constexpr int SETUP_PATH_MAX = 255;
 
+// -h and --help print the usage on standard output, status 0; any other
+// argument beginning with "-" but "-v" is refused with the usage on
+// standard error, status 2. Runs before anything is made.
+void checkCommandLineOptions(int argc, char** argv);
 void parseCommandLineOptions(int argc, char** argv);
 char* locatePreviousInstallation();
 char* StripToBaseName(char* text);
@@ -141,10 +161,11 @@ extern int (*PkgListUname)(struct utsname* info);
 
 // --------------------------------------- installation from the site
 // Makes the work area afresh, copies the files of the site's disk list into
-// it and installs; 0 always.
+// it and installs; the run's exit status, as Install gives it.
 int installFromSite(const char* work);
 // Readiness, archive, then upgrade or fresh installation and final modes;
-// 0 when done or not ready, 1 when the package list asked to stop.
+// SETUP_EXIT_DONE when done, SETUP_EXIT_FAILED when not ready (not the
+// superuser), SETUP_EXIT_STOPPED when the user quit at the package list.
 int Install();
 // Inner steps of installFromSite, visible for the tests.
 void PrepareWorkArea(const char* work);                 // removed if there, made afresh
@@ -155,8 +176,9 @@ void RemoveStaleArchive(const char* work);  // WORK/Linuxi386Qpxx.tar.Z and .tar
 // Moves CURRENT/Orvik/qpxx to TARGET/Orvik/qpxx and points the fixed place
 // at it; nothing is moved when the two name the same directory.
 void relocatePreviousInstallation();
-// Removes the work area, runs qpqadmin -upgrade and -clean; when the
-// installer made the work area's parent, removes that too if it is empty.
+// Removes the work area, runs qpqadmin -upgrade and -clean when the
+// application directory holds it; removes the directories that the making
+// of the work area's parent created, innermost first, each when empty.
 void OrvikClean(const char* work);
 
 // ------------------------------------- Solaris package registration

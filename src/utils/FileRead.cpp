@@ -110,7 +110,7 @@ int OpenRawFile(const char* path, int flags) {
 }
 
 static bool InputOpenFailed(const char* path, int level) {
-    ErrorMsg(level, 0, common_115, path);
+    ErrorMsg(level, 1, common_115, path);
     FileStatus = 2;
     LineBuf[0] = 0;
     LineLen = 0;

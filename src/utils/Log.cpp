@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "SysCmd/SysCmd.h"
 #include "utils/utils.h"
 
 bool flUseLog = false;
@@ -16,54 +15,95 @@ const char* pLogPath = "/tmp";
 FILE* pLog = nullptr;
 const char* my_name = "setup";
 
-// The next message starts a new log (truncates it); every later one appends.
+// The next message starts a new log; every later one appends.
 static bool flFirstLogMsg = true;
+// The file this run made as its log: a later open must find that very file.
+static struct stat LogId;
+
+bool flMidLine = false;
 
 constexpr int kLogNameSize = 256;
 constexpr int kLogPathSize = 512;
+// Tries at making the log while something else keeps re-appearing in its place.
+constexpr int kLogCreateTries = 10;
 
-// Opens the log for one message. The log lives in a directory every user
-// may write to, so it is never followed through a symbolic link: on the first
-// message of a run a link or other non-regular entry in its place is removed
-// and a fresh file made, and later opens refuse a link.
-static FILE* OpenLog(const char* path, bool truncate) {
-    int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
-    int fd = open(path, flags, 0666);
-    if (fd < 0) return nullptr;
-    FILE* stream = fdopen(fd, truncate ? "w" : "a");
-    if (!stream) close(fd);
-    return stream;
+// The log lives in a directory every user may write to. Whatever lies in its
+// place when a run starts (an old log, a file planted by another user, a
+// link, a second name of some other file) is removed and a new file is made
+// by this process alone: O_EXCL with O_NOFOLLOW never opens anything that
+// was there. Owned by the installer in a sticky directory, it can then be
+// neither removed nor swapped by other users; later opens still check that
+// it is the same file, for directories that are not sticky.
+static int CreateLog(const char* path) {
+    for (int i = 0; i < kLogCreateTries; ++i) {
+        (void)unlink(path);
+        int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            // Readable and writable by every user, whatever the umask.
+            if (fchmod(fd, 0666) != 0 || fstat(fd, &LogId) != 0) {
+                close(fd);
+                return -1;
+            }
+            return fd;
+        }
+        if (errno != EEXIST) break;
+    }
+    return -1;
+}
+
+static bool IsOwnLog(const struct stat& st) {
+    return S_ISREG(st.st_mode) && st.st_dev == LogId.st_dev && st.st_ino == LogId.st_ino &&
+           st.st_uid == LogId.st_uid && st.st_nlink == 1;
+}
+
+// A log that cannot be made, or that is no longer the file this run made, is
+// given up for the rest of the run: the runner's redirections would
+// otherwise append to whatever now lies in its place.
+static int GiveUpLog(int fd, const char* what, const char* path) {
+    if (fd >= 0) close(fd);
+    flUseLog = false;
+    EndMidLine();
+    fprintf(stderr, what, path);
+    return -1;
+}
+
+// The log's descriptor for one message (append mode), or -1 with logging off.
+static int OpenLog() {
+    pLogPath = "/tmp";
+    const char* name = my_name ? my_name : "setup";
+    char path[kLogPathSize];
+    int n = snprintf(path, sizeof path, "%s/%s.log", pLogPath, name);
+    if (n < 0 || n >= int(sizeof path) || strlen(name) + 4 >= size_t(kLogNameSize))
+        return GiveUpLog(-1, "ERROR: couldn't open %s\n", path);
+
+    if (flFirstLogMsg) {
+        flFirstLogMsg = false;
+        int fd = CreateLog(path);
+        if (fd < 0) return GiveUpLog(-1, "ERROR: couldn't open %s\n", path);
+        return fd;
+    }
+    int fd = open(path, O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || !IsOwnLog(st))
+        return GiveUpLog(fd, "WARNING: %s is no longer this run's log; logging stopped\n", path);
+    return fd;
+}
+
+bool LogReady() {
+    if (!flUseLog) return false;
+    int fd = OpenLog();
+    if (fd < 0) return false;
+    close(fd);
+    return true;
 }
 
 void PutLogMsg(const char* fmt, ...) {
     if (!flUseLog) return;
-    pLogPath = "/tmp";
-    const bool truncate = flFirstLogMsg;
-    flFirstLogMsg = false;
-
-    const char* name = my_name ? my_name : "setup";
-    char fileName[kLogNameSize];
-    char path[kLogPathSize];
-    int n1 = snprintf(fileName, sizeof fileName, "%s.log", name);
-    int n2 = snprintf(path, sizeof path, "%s/%s.log", pLogPath, name);
-    if (n1 < 0 || n1 >= int(sizeof fileName) || n2 < 0 || n2 >= int(sizeof path)) {
-        fprintf(stderr, "ERROR: couldn't open %s/%s.log\n", pLogPath, name);
-        return;
-    }
-
-    struct stat st;
-    if (truncate && lstat(path, &st) == 0 && !S_ISREG(st.st_mode)) unlink(path);
-
-    // A new log is made readable and writable by every user. Neither command
-    // logs anything (severity 0), and a missing tool only skips its step.
-    if (!FindFile(pLogPath, fileName)) {
-        if (TestCmd(CMD_TOUCH)) SysCmd(CMD_TOUCH, 0, "%s/%s", pLogPath, fileName);
-        if (TestCmd(CMD_CHMOD)) SysCmd(CMD_CHMOD, 0, "666 %s/%s", pLogPath, fileName);
-    }
-
-    pLog = OpenLog(path, truncate);
+    int fd = OpenLog();
+    if (fd < 0) return;
+    pLog = fdopen(fd, "a");
     if (!pLog) {
-        fprintf(stderr, "ERROR: couldn't open %s\n", path);
+        close(fd);
         return;
     }
     va_list ap;
@@ -72,6 +112,13 @@ void PutLogMsg(const char* fmt, ...) {
     va_end(ap);
     fclose(pLog);
     pLog = nullptr;
+}
+
+void EndMidLine() {
+    if (!flMidLine) return;
+    flMidLine = false;
+    fputc('\n', stdout);
+    fflush(stdout);
 }
 
 void SysError(const char* fmt, ...) {
@@ -91,8 +138,10 @@ void ErrorMsg(int level, int status, const char* fmt, ...) {
     vsnprintf(Line, sizeof Line, fmt, ap);
     va_end(ap);
     if (level == 1) {
+        EndMidLine();
         fprintf(stderr, "WARNING: %s\n", Line);
     } else if (level == 2) {
+        EndMidLine();
         fprintf(stderr, "ERROR: %s\n", Line);
         exit_app(status);
     }
@@ -108,10 +157,12 @@ void errormsg(const char* fmt, ...) {
 }
 
 void exit_app(int status) {
+    EndMidLine();
     fflush(stdout);
     exit(status);
 }
 
 void ResetLogForTests() {
     flFirstLogMsg = true;
+    LogId = {};
 }

@@ -134,6 +134,15 @@ extern FILE* pLog;
 extern const char* my_name;  // base name of argument 0; names /tmp/NAME.log
 
 void PutLogMsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);
+// Logging is on and /tmp/NAME.log is the file this run made (made now when
+// no message has started it yet). A log that cannot be made, or has been
+// replaced, turns logging off for the rest of the run, with a line on
+// standard error, and gives false.
+bool LogReady();
+// Progress marks and unanswered prompts leave standard output in mid-line;
+// reports on standard error and every ending first finish that line.
+extern bool flMidLine;
+void EndMidLine();  // a line break when flMidLine, which it clears
 [[noreturn]] void SysError(const char* fmt, ...) ORVIK_PRINTF(1, 2);
 void ErrorMsg(int level, int status, const char* fmt, ...) ORVIK_PRINTF(3, 4);
 void errormsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);

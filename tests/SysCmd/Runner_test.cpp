@@ -158,13 +158,13 @@ TEST(Runner, BadIdsAreRefused) {
     EXPECT_EXIT(SysCmd(CMD_END, 2, "x"), testing::ExitedWithCode(1), "");
 }
 
-TEST(Runner, UnlocatedToolEndsTheProgramWithStatusZero) {
+TEST(Runner, UnlocatedToolEndsTheProgramWithAnError) {
     DryLayer layer(false);
-    EXPECT_EXIT(SysCmd(CMD_FILE, 0, "x"), testing::ExitedWithCode(0),
+    EXPECT_EXIT(SysCmd(CMD_FILE, 0, "x"), testing::ExitedWithCode(1),
                 "ERROR: unable to locate system command 'file'");
-    EXPECT_EXIT(GetCmdResponse(CMD_PS, nullptr, "%s", ""), testing::ExitedWithCode(0),
+    EXPECT_EXIT(GetCmdResponse(CMD_PS, nullptr, "%s", ""), testing::ExitedWithCode(1),
                 "ERROR: unable to locate system command 'ps'");
-    EXPECT_EXIT(GetCmdResponseStr(CMD_DF, nullptr, "%s", "/"), testing::ExitedWithCode(0),
+    EXPECT_EXIT(GetCmdResponseStr(CMD_DF, nullptr, "%s", "/"), testing::ExitedWithCode(1),
                 "ERROR: unable to locate system command 'df'");
 }
 
@@ -193,21 +193,50 @@ TEST(Runner, FailureIsTheExitStatusReportedBySeverity) {
             exit(7); // not reached
         },
         testing::ExitedWithCode(1), "");
-    EXPECT_NE(guard.Log().find("ERROR: command exited with status 5\n"), std::string::npos);
+    EXPECT_NE(guard.Log().find("ERROR: exit 5: exited with status 5\n"), std::string::npos);
 }
 
-TEST(Runner, SeverityTwoFailurePrintsTheErrorOnStandardOutput) {
+// The report names the tool and the start of its arguments, at the start of
+// a line after the progress marks, and points at the log.
+TEST(Runner, SeverityTwoFailureNamesTheCommandOnStandardOutput) {
     LayerGuard guard;
+    TempDir root;
+    WriteFile(root / "bin/cp", "#!/bin/sh\necho \"cp: cannot stat $2\" >&2\nexit 1\n", 0755);
+    const std::string dirs = root / "bin" + ":/usr/bin:/bin";
+    ResetSysCmdForTests(dirs.c_str());
     guard.UseLog("failure2");
     InitSysCmdList();
-    // The death test's standard output is sent to its standard error, where
-    // the check can see it.
+    const std::string out = root / "out";
+    const std::string see = " (see " + guard.LogPath() + ")\n";
+    auto fail = [&](const std::string& arg) {
+        EXPECT_EXIT(
+            {
+                freopen(out.c_str(), "w", stdout);
+                SysCmd(CMD_ECHO, 1, "ok");
+                SysCmd(CMD_CP, 2, "%s /tmp/OrvikInstall", arg.c_str());
+            },
+            testing::ExitedWithCode(1), "");
+        return ReadFile(out);
+    };
+    const std::string cp = root / "bin/cp";
+    EXPECT_EQ(fail("/srv/site/pkg_tar.ab"),
+              "..\nERROR: " + cp + " -p /srv/site/pkg_tar.ab /tmp/OrvikInstall: exited with status 1" +
+                  see);
+    EXPECT_NE(guard.Log().find("cp: cannot stat /srv/site/pkg_tar.ab\n"), std::string::npos);
+
+    // Long arguments are cut so that the report stays under 200 characters.
+    const std::string report = fail("/srv/" + std::string(400, 'x'));
+    const std::string last = report.substr(report.rfind('\n', report.size() - 2) + 1);
+    EXPECT_LT(last.size(), 201u) << last;
+    EXPECT_EQ(last.rfind("ERROR: " + cp + " -p /srv/xxx", 0), 0u) << last;
+    EXPECT_NE(last.find("...: exited with status 1" + see), std::string::npos) << last;
+
     EXPECT_EXIT(
         {
             dup2(2, 1);
             SysCmd(CMD_RAW, 2, "exit 6");
         },
-        testing::ExitedWithCode(1), "ERROR: command exited with status 6\n");
+        testing::ExitedWithCode(1), "ERROR: exit 6: exited with status 6 \\(see ");
 }
 
 TEST(Runner, TableToolOutputGoesToTheLogAndTheWaitFollows) {
@@ -243,7 +272,7 @@ TEST(Runner, SysCmdPRunsTheLineAsItStandsAndReportsItsRealStatus) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "WARNING_MSG: command exited with status 3\n");
     EXPECT_EXIT(SysCmdP(2, "exit 1"), testing::ExitedWithCode(1),
-                "ERROR: command exited with status 1\n");
+                "ERROR: exit 1: exited with status 1\n");
 }
 
 TEST(Capture, KeepsMatchingLinesWithTheirNewlines) {

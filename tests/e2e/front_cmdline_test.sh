@@ -25,7 +25,7 @@ expect_eq "$(err_of version)" "setup 4.10.33" "setup -v on standard error"
 expect_eq "$(out_of version)" "" "setup -v on standard output"
 
 for run in noisize notsize newparent; do
-    expect_eq "$(status_of $run)" 0 "$run status"
+    expect_eq "$(status_of $run)" 1 "$run status"
     expect_out $run "Could not determine how much space needed for install, missing isize."
 done
 [ -f "$E2E_DIR/newparent.made" ] || fail "the missing work-area parent was not created"

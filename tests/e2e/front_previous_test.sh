@@ -27,7 +27,7 @@ grep -q "rm -f */usr/Orvik/qpxx" /tmp/setup.log && echo logged >"$E2E_DIR/stale.
 
 short() { echo "There isn't enough space in $1 to perform the installation activities."; }
 for run in none absolute override relative stale; do
-    expect_eq "$(status_of $run)" 0 "$run status"
+    expect_eq "$(status_of $run)" 1 "$run status"
 done
 expect_out none "$(short /usr)"
 expect_out absolute "$(short /usr/local/suite)"

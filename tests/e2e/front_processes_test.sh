@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Before an upgrade, running programs of the suite hold the installer: a
 # decoy named qprint runs while the previous installation (a real directory
-# at /usr/Orvik/qpxx) is upgraded. Quitting ends with status 0 and nothing
+# at /usr/Orvik/qpxx) is upgraded. Quitting ends with status 3 and nothing
 # installed; waiting goes on once the program ends; "12" waits 30 seconds,
-# the line end left over is the next answer, and the end of the input quits.
-# The user is not root here, so a run that gets past the prompt stops at the
-# readiness check. (Other answers are covered by the unit tests.)
+# the line end left over is the next answer, and the end of the input quits
+# (status 3 too). The user is not root here, so a run that gets past the
+# prompt stops at the readiness check with status 1. (Other answers are covered by the unit tests.)
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/front_lib.sh"
 
@@ -26,9 +26,11 @@ decoy 100 twelve; run twelve "12\n"; stop
 
 report() { echo "qprint ( $(cat "$E2E_DIR/$1.pid") )"; }
 prompts() { count_out "$1" "Enter a selection:"; }
-for run in quit wait twelve; do
-    expect_eq "$(status_of $run)" 0 "$run status"
-done
+expect_eq "$(status_of quit)" 3 "quit status"
+expect_eq "$(status_of wait)" 1 "status after waiting, as admin"
+expect_eq "$(status_of twelve)" 3 "status at the end of the input"
+# The piped answer is not echoed: the run ends the prompt's line itself.
+expect_eq "$(tail -c 1 "$E2E_DIR/quit.out" | od -An -c | tr -d ' ')" '\n' "last character after quit"
 
 expect_out quit "The installer can not continue until these terminate:"
 expect_out quit "$(report quit)"

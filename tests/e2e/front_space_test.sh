@@ -22,10 +22,10 @@ echo 30000 >/etc/front-avail; run short ""
 echo 30080 >/etc/front-avail; run enough ""
 '
 
-expect_eq "$(status_of short)" 0 "short of space: status"
+expect_eq "$(status_of short)" 1 "short of space: status"
 expect_out short "As you are using a working directory, /tmp/OrvikInstall on the same partition as the install directory you have selected, /usr this install requires 3.008000e+04 bytes free."
 expect_no_out short "is logged in"
-expect_eq "$(status_of enough)" 0 "enough space: status"
+expect_eq "$(status_of enough)" 1 "enough space, but not root: status"
 expect_no_out enough "There isn't enough space"
 expect_out enough "admin is logged in"
 echo "PASS"

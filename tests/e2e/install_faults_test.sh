@@ -4,7 +4,7 @@
 # the list leaves out truncates the archive; an attribute of the package
 # list fails, leaving the lines before it in effect and nothing after it.
 # A quit at the package list's own process check is the user's choice: the
-# run is logged as stopped, cleans up and ends with status 0.
+# run is logged as stopped, cleans up and ends with status 3.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/lib_install.sh"
 
@@ -29,7 +29,10 @@ SITE=$E2E_DIR/site-bad run_setup bad
 '
 
 expect_status drop 1
-grep -q ERROR "$E2E_DIR/drop.out" || fail "drop: no error shown"
+# The report names the command, starts a line of its own and points at the log.
+grep -qx "ERROR: /.*/cp -p $E2E_DIR/site-drop/pkg_tar.ab /tmp/OrvikInstall: exited with status 1 (see /tmp/setup.log)" \
+    "$E2E_DIR/drop.out" || fail "drop: the error does not name the copy: $(cat "$E2E_DIR/drop.out")"
+grep -q "pkg_tar.ab" "$E2E_DIR/drop.log" || fail "drop: the tool's message is not in the log"
 expect_absent drop /usr/Orvik
 expect_absent drop /var/spool/Orvik
 
@@ -37,7 +40,7 @@ expect_status unlisted 1
 expect_absent unlisted /usr/Orvik
 grep -q pkg_tar.ab "$E2E_DIR/unlisted.log" && fail "unlisted: pkg_tar.ab was used after all"
 
-expect_status quit 0
+expect_status quit 3
 grep -q "Installation stopped at the package list" "$E2E_DIR/quit.log" || fail "quit: the stop is not logged"
 expect_absent quit /usr/Orvik/qpxx/qpqadmin
 expect_absent quit /tmp/OrvikInstall

@@ -60,7 +60,7 @@ class CommandLine : public ::testing::Test {
 
     // Runs the parser on "setup" and ARGS; the argument texts stay alive
     // for the test, as the installation directory is cut in place.
-    void Parse(std::vector<std::string> args) {
+    void Parse(std::vector<std::string> args, bool optionsOnly = false) {
         args.insert(args.begin(), "setup");
         argv.clear();
         for (auto& a : args) {
@@ -69,7 +69,19 @@ class CommandLine : public ::testing::Test {
             argv.push_back(copy.data());
         }
         argv.push_back(nullptr);
-        parseCommandLineOptions(int(args.size()), argv.data());
+        if (optionsOnly)
+            checkCommandLineOptions(int(args.size()), argv.data());
+        else
+            parseCommandLineOptions(int(args.size()), argv.data());
+    }
+
+    // The option check in a child, as ParseToExit; 42 when it let the run go on.
+    void CheckToExit(std::vector<std::string> args) {
+        std::string outPath = dir + "/stdout";
+        if (!freopen(outPath.c_str(), "w", stdout)) _exit(90);
+        Parse(std::move(args), true);
+        fflush(stdout);
+        _exit(42);
     }
 
     // The parser in a child process with standard output in a file: the exit
@@ -180,6 +192,26 @@ TEST_F(CommandLine, VersionPrintsAndEnds) {
                 "^qsetup 4\\.10\\.33\n$");
     // Whole, case-sensitive words only: "-V" is a directory, here a relative one.
     EXPECT_EXIT(ParseToExit({"install", "-V"}), testing::ExitedWithCode(2), "");
+}
+
+// -h and --help answer with the usage and status 0; any other word that
+// begins with "-" but -v is refused with the usage on standard error and
+// status 2; the forms of the command line pass untouched.
+TEST_F(CommandLine, HelpAndUnknownOptions) {
+    for (const char* help : {"-h", "--help"}) {
+        EXPECT_EXIT(CheckToExit({"/var/tmp", help}), testing::ExitedWithCode(0), "^$") << help;
+        EXPECT_EQ(Out().rfind("usage: setup [WORKDIR] [INSTALLDIR]\n", 0), 0u) << Out();
+        EXPECT_NE(Out().find("3 stopped at the user's request"), std::string::npos);
+    }
+    for (const char* bad : {"-x", "--bogus", "-", "-hv", "-V"}) {
+        EXPECT_EXIT(CheckToExit({"install", "/opt", bad}), testing::ExitedWithCode(2),
+                    std::string("^setup: unknown option '") + bad + "'\nusage: setup ")
+            << bad;
+        EXPECT_EQ(Out(), "") << bad;
+    }
+    EXPECT_EXIT(CheckToExit({"/var/tmp", "install", "/opt", "-v"}), testing::ExitedWithCode(42),
+                "");
+    EXPECT_EXIT(CheckToExit({"", "install"}), testing::ExitedWithCode(42), "");
 }
 
 TEST_F(CommandLine, UnusableWorkAreaParentEndsWithStatus2) {

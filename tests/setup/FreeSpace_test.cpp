@@ -123,16 +123,16 @@ class FreeSpace : public ::testing::Test {
 
 TEST_F(FreeSpace, MissingOrUnreadableSizesEndTheRun) {
     Map({{"/", "root"}}, {{"root", 1000000}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), nlsSetupStrCvt(65));
     EXPECT_EQ(Out(), "Could not determine how much space needed for install, missing isize.\n");
 
     WriteFile(site + "/isize", "100\n"); // tsize missing: the same message
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), nlsSetupStrCvt(65));
 
     Sizes("many\n", "100\n"); // no number: the need is unknown
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), nlsSetupStrCvt(65));
     EXPECT_EQ(Calls(), ""); // nothing measured
 
@@ -153,19 +153,19 @@ TEST_F(FreeSpace, SeparateFileSystemsAreCheckedEachAgainstItsOwnNeed) {
 
     Map({{"/", "root"}, {dir + "/w", "wfs"}, {dir + "/t", "tfs"}},
         {{"root", 1000000}, {"wfs", 10039}, {"tfs", 20040}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(49), work.c_str(), 10040.0));
     EXPECT_NE(Out().find("at least 1.004000e+04 bytes"), std::string::npos);
 
     Map({{"/", "root"}, {dir + "/w", "wfs"}, {dir + "/t", "tfs"}},
         {{"root", 1000000}, {"wfs", 10040}, {"tfs", 20039}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(55), target.c_str(), 20040.0));
 
     Sizes("12000\n", "1");
     Map({{"/", "root"}, {dir + "/w", "wfs"}, {dir + "/t", "tfs"}},
         {{"root", 1000000}, {"wfs", 100000}, {"tfs", 100}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_NE(Out().find("There isn't enough space in " + target), std::string::npos);
     EXPECT_NE(Out().find("at least 1.204000e+04 bytes"), std::string::npos);
 }
@@ -173,7 +173,7 @@ TEST_F(FreeSpace, SeparateFileSystemsAreCheckedEachAgainstItsOwnNeed) {
 TEST_F(FreeSpace, OneFileSystemMustHoldBoth) {
     Sizes("20000", "10000"); // together 30080
     Map({{"/", "root"}}, {{"root", 30000}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(56), work.c_str(), target.c_str(), 30080.0) + "\n");
     EXPECT_NE(Out().find("requires 3.008000e+04 bytes free"), std::string::npos);
 
@@ -196,14 +196,14 @@ TEST_F(FreeSpace, SpaceOfTheCopiesBeingReplacedCountsAsFree) {
     EXPECT_NE(Calls().find("df " + target + "/Orvik/qpxx\n"), std::string::npos);
 
     Map({{"/", "root"}}, {{"root", 21079}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(56), work.c_str(), target.c_str(), 30080.0) + "\n");
 
     // On separate file systems each side counts its own copy.
     Map({{"/", "root"}, {target, "tfs"}}, {{"root", 9040}, {"tfs", 12040}});
     EXPECT_CHECK(RETURNED); // 9040 + 1000 >= 10040, 12040 + 8000 >= 20040
     Map({{"/", "root"}, {target, "tfs"}}, {{"root", 9039}, {"tfs", 12040}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(49), work.c_str(), 10040.0));
 }
 
@@ -211,12 +211,12 @@ TEST_F(FreeSpace, FullTargetFileSystemEndsTheRunAt17) {
     Sizes("1", "1");
     fs::create_directories(target + "/Orvik"); // measured at TARGET/Orvik
     Map({{"/", "root"}, {target, "tfs"}}, {{"root", 1000000}, {"tfs", 17}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(56), work.c_str(), target.c_str(), 82.0) + "\n");
     EXPECT_NE(Calls().find("df " + target + "/Orvik\n"), std::string::npos);
 
     Map({{"/", "root"}, {target, "tfs"}}, {{"root", 1000000}, {"tfs", 18}});
-    EXPECT_EXIT(Check(), testing::ExitedWithCode(0), ""); // 18 < 41: not full, but short
+    EXPECT_EXIT(Check(), testing::ExitedWithCode(SETUP_EXIT_FAILED), ""); // 18 < 41: not full, but short
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(55), target.c_str(), 41.0));
 
     Map({{"/", "root"}, {target, "tfs"}}, {{"root", 1000000}, {"tfs", 41}});
@@ -231,7 +231,7 @@ TEST_F(FreeSpace, TargetWithoutParentIsMeasuredAtTheRoot) {
     EXPECT_NE(Calls().find("df /\n"), std::string::npos);
 
     Map({{"/", "root"}, {dir + "/w", "wfs"}}, {{"root", 40}, {"wfs", 41}});
-    EXPECT_CHECK(0);
+    EXPECT_CHECK(SETUP_EXIT_FAILED);
     EXPECT_EQ(Out(), Format(nlsSetupStrCvt(55), target.c_str(), 41.0));
 }
 

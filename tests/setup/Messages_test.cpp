@@ -313,10 +313,9 @@ TEST_F(LanguageChoice, UnknownOrMissingCodesSelectEnglish) {
     EXPECT_CHOICE(nullptr, "table=ENGLISH output=ascii LANG=\\(unset\\)\\.");
     EXPECT_CHOICE("", "table=ENGLISH output=ascii LANG=\\.");
     EXPECT_CHOICE("C", "table=ENGLISH output=ascii LANG=C\\.");
-    EXPECT_CHOICE("de_DE", "table=ENGLISH output=ascii LANG=de_DE\\.");
-    EXPECT_CHOICE("pt_BR", "table=ENGLISH output=ascii LANG=pt_BR\\.");
+    EXPECT_CHOICE("de", "table=ENGLISH output=ascii LANG=de\\.");
     EXPECT_CHOICE("ES_ES", "table=ENGLISH output=ascii LANG=ES_ES\\.");
-    EXPECT_CHOICE("es_ES@euro", "table=ENGLISH output=ascii LANG=es_ES@euro\\.");
+    EXPECT_CHOICE("nl_NL", "table=ENGLISH output=ascii LANG=nl_NL\\.");
     EXPECT_CHOICE("es_ES,it_IT", "table=ENGLISH output=ascii LANG=es_ES,it_IT\\.");
     EXPECT_CHOICE("en_US.ISO8859-1", "table=ENGLISH output=ascii LANG=en_US\\.");
 }
@@ -330,6 +329,19 @@ TEST_F(LanguageChoice, EachCodeSelectsItsTableAndLangLosesItsSuffix) {
     EXPECT_CHOICE("pr_BR.ISO-8859-1", "table=PORTUGUESE output=latin1 LANG=pr_BR\\.");
 }
 
+TEST_F(LanguageChoice, SystemLocaleNamesSelectByLanguageWhateverTheTerritory) {
+    EXPECT_CHOICE("de_DE", "table=GERMAN output=latin1 LANG=de_DE\\.");
+    EXPECT_CHOICE("de_AT", "table=GERMAN output=latin1 LANG=de_AT\\.");
+    EXPECT_CHOICE("de_CH.UTF-8", "table=GERMAN output=utf8 LANG=de_CH\\.");
+    EXPECT_CHOICE("pt_BR", "table=PORTUGUESE output=latin1 LANG=pt_BR\\.");
+    EXPECT_CHOICE("pt_PT", "table=PORTUGUESE output=latin1 LANG=pt_PT\\.");
+    EXPECT_CHOICE("es_MX", "table=SPANISH output=latin1 LANG=es_MX\\.");
+    EXPECT_CHOICE("es_ES@euro", "table=SPANISH output=latin1 LANG=es_ES@euro\\.");
+    EXPECT_CHOICE("it_CH", "table=ITALIAN output=latin1 LANG=it_CH\\.");
+    EXPECT_CHOICE("fr_CA", "table=FRENCH output=latin1 LANG=fr_CA\\.");
+    EXPECT_CHOICE("en_GB", "table=ENGLISH output=ascii LANG=en_GB\\.");
+}
+
 TEST_F(LanguageChoice, Utf8CodesetConvertsTheOutputInAnyLetterCase) {
     EXPECT_CHOICE("es_ES.UTF-8", "table=SPANISH output=utf8 LANG=es_ES\\.");
     EXPECT_CHOICE("ge_GE.utf8@euro", "table=GERMAN output=utf8 LANG=ge_GE\\.");
@@ -337,7 +349,6 @@ TEST_F(LanguageChoice, Utf8CodesetConvertsTheOutputInAnyLetterCase) {
     EXPECT_CHOICE("pr_BR.UTF8", "table=PORTUGUESE output=utf8 LANG=pr_BR\\.");
     EXPECT_CHOICE("it_IT.UTF-16", "table=ITALIAN output=latin1 LANG=it_IT\\.");
     EXPECT_CHOICE("es_ES.UTF-8x", "table=SPANISH output=latin1 LANG=es_ES\\.");
-    EXPECT_CHOICE("de_DE.UTF-8", "table=ENGLISH output=ascii LANG=de_DE\\.");
 }
 
 TEST_F(LanguageChoice, TheFirstLookupFixesTheLanguageForTheRun) {

@@ -139,6 +139,7 @@ TEST_F(PkgList, NewdirCreatesOnlyWhatIsAbsent) {
 
     ASSERT_EQ(chmod((app + "/spool").c_str(), 0750), 0);
     unlink(logPath.c_str());
+    ResetLogForTests();
     EXPECT_EQ(ProcessPkgList("pkg"), 0);
     EXPECT_EQ(ModeOf(app + "/spool"), 0750u) << "a present directory is left alone";
     EXPECT_TRUE(Commands().empty()) << Log();
@@ -170,6 +171,7 @@ TEST_F(PkgList, SedInTheFirstPairTakesTheWholeRestOfTheLine) {
     EXPECT_FALSE(Exists(app + "/log")) << "the run ended at the failed sed";
 
     unlink(logPath.c_str());
+    ResetLogForTests();
     List("c conf sed -e s/a/x/ -e s/c/y/\nt log mode 666 sed x\n");
     EXPECT_EQ(ProcessPkgList("pkg"), 0);
     EXPECT_EQ(ReadFile(app + "/conf"), "x y\n");
@@ -331,6 +333,7 @@ TEST_F(PkgList, LinksAreRenewedOnAnUpgrade) {
     EXPECT_EQ(LinkTarget(links + "/lib"), app + "/lib");
 
     unlink(logPath.c_str());
+    ResetLogForTests();
     EXPECT_EQ(ProcessPkgList("pkg"), 0) << "the second run meets the links of the first";
     EXPECT_EQ(LinkTarget(links + "/prog"), app + "/prog");
     EXPECT_EQ(LinkTarget(links + "/lib"), app + "/lib");
@@ -357,7 +360,7 @@ TEST_F(PkgList, NoRunningProgramLetsTheListGoOn) {
 }
 
 TEST_F(PkgList, MissingListEndsTheProgram) {
-    EXPECT_EXIT(ProcessPkgList("nopkg"), ExitedWithCode(0),
+    EXPECT_EXIT(ProcessPkgList("nopkg"), ExitedWithCode(1),
                 "ERROR: can't open file, .*/nopkg/pkg.list");
 }
 

@@ -26,6 +26,7 @@ class Readiness : public ::testing::Test {
   protected:
     void SetUp() override {
         flUseLog = false;
+        flMidLine = false;
         my_name = "setup";
         fs::create_directories(dir + "/bin");
         fs::create_directories(dir + "/app");
@@ -87,7 +88,7 @@ TEST_F(Readiness, RootWithoutOldDaemonGoesOnSilently) {
 TEST_F(Readiness, OldDaemonAsksUntilYes) {
     OldDaemon("QPrintDStop");
     EXPECT_EXIT(Ask(" y please\n"), testing::ExitedWithCode(RETURNED + 1), "");
-    EXPECT_EQ(Out(), Warning() + nlsSetupStrCvt(63));
+    EXPECT_EQ(Out(), Warning() + nlsSetupStrCvt(63) + "\n"); // the piped answer's line closed
     EXPECT_NE(Out().find("NOTE: QPrintD is located in <install directory>/Orvik/qpxx\n"),
               std::string::npos);
     EXPECT_NE(Out().find("\nDo You want to continue with the installation? [yn] "),
@@ -110,14 +111,62 @@ TEST_F(Readiness, OldDaemonAsksUntilYes) {
     EXPECT_EXIT(Ask("\tyes"), testing::ExitedWithCode(RETURNED + 1), "");
 }
 
-TEST_F(Readiness, NoOrEndOfInputEndsTheProgram) {
+TEST_F(Readiness, NoOrEndOfInputStopsTheProgram) {
     OldDaemon("QPrintD");
     for (const char* answer : {"n\n", "no\n", "x\nno thanks\n", ""}) {
-        EXPECT_EXIT(Ask(answer), testing::ExitedWithCode(0), "") << answer;
+        EXPECT_EXIT(Ask(answer), testing::ExitedWithCode(SETUP_EXIT_STOPPED), "") << answer;
         EXPECT_EQ(Out().rfind(Warning() + nlsSetupStrCvt(63), 0), 0u) << answer;
+        // Piped answers are not echoed: the program ends the prompt's line.
+        EXPECT_EQ(Out().back(), '\n') << answer;
     }
-    EXPECT_EQ(Out(), Warning() + nlsSetupStrCvt(63) + "\n"); // end of input: line closed
+    EXPECT_EQ(Out(), Warning() + nlsSetupStrCvt(63) + "\n");
     EXPECT_TRUE(fs::exists(appDir + "/QPrintD"));
+}
+
+// Each language takes the letters its question shows and the words that go
+// with them, besides the English answers; other letters ask again.
+class ReadinessInLanguage : public Readiness {
+  protected:
+    void SetUp() override {
+        Readiness::SetUp();
+        OldDaemon("QPrintD");
+    }
+    void TearDown() override { ResetLanguageForTests(); }
+    // In the child: the language chosen afresh from lang.
+    void AskIn(const char* lang, const std::string& input) {
+        ResetLanguageForTests();
+        setenv("LANG", lang, 1);
+        Ask(input);
+    }
+};
+
+TEST_F(ReadinessInLanguage, TheLettersAndWordsOfTheQuestionsLanguage) {
+    struct Case {
+        const char* lang;
+        std::string yes, no, wrong;
+    };
+    const Case cases[] = {
+        {"es_ES", "s\n", "n\n", "j\n"},          {"es_MX.UTF-8", "si\n", "no\n", "o\n"},
+        {"pr_BR", "sim\n", "n\n", "ja\n"},       {"pt_BR.UTF-8", "s\n", "n\xc3\xa3o\n", "oui\n"},
+        {"fr_FR", "o\n", "non\n", "s\n"},        {"fr_CA", "oui\n", "n\n", "j\n"},
+        {"ge_GE", "j\n", "nein\n", "s\n"},       {"de_DE.UTF-8", "ja\n", "n\n", "oui\n"},
+        {"it_IT", "si\n", "no\n", "j\n"},        {"en_US", "yes\n", "no\n", "s\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EXIT(AskIn(c.lang, c.wrong + c.yes), testing::ExitedWithCode(RETURNED + 1), "")
+            << c.lang;
+        EXPECT_EQ(Count(Out(), "[yn]"), std::string(c.lang).rfind("en", 0) == 0 ||
+                                                 std::string(c.lang).rfind("it", 0) == 0
+                                             ? 2
+                                             : 0)
+            << c.lang << ": " << Out();
+        EXPECT_EXIT(AskIn(c.lang, c.wrong + c.no), testing::ExitedWithCode(SETUP_EXIT_STOPPED),
+                    "")
+            << c.lang;
+        EXPECT_EXIT(AskIn(c.lang, "y\n"), testing::ExitedWithCode(RETURNED + 1), "") << c.lang;
+    }
+    EXPECT_EXIT(AskIn("ge_GE", "J\nJa\nj\n"), testing::ExitedWithCode(RETURNED + 1), "");
+    EXPECT_NE(Out().find("[jn] "), std::string::npos);
 }
 
 } // namespace

@@ -26,6 +26,7 @@ class RunningProcesses : public ::testing::Test {
   protected:
     void SetUp() override {
         flUseLog = false;
+        flMidLine = false;
         my_name = "front_procs_test";
         name = "qpdk" + std::to_string(getpid()); // within the 15 characters ps shows
     }
@@ -88,7 +89,7 @@ TEST_F(RunningProcesses, NothingRunningAsksNothing) {
 TEST_F(RunningProcesses, QuitShowsTheReportOnce) {
     StartDecoy();
     EXPECT_EXIT(Ask("2\n", ",qpnone," + name + ","), testing::ExitedWithCode(RETURNED + 1), "");
-    EXPECT_EQ(Out(), Prompt());
+    EXPECT_EQ(Out(), Prompt() + "\n"); // the piped answer is not echoed: the line is ended
     EXPECT_NE(Out().find("The following processes are running."), std::string::npos);
     EXPECT_NE(Out().find(Report() + "\nWould you like to:\n1.  Wait 30 seconds"),
               std::string::npos);
@@ -100,7 +101,7 @@ TEST_F(RunningProcesses, OtherAnswersAskAgainAndEndOfInputQuits) {
     // "x" asks again; so does an empty line, whose selection is its line end
     // and which takes the next character with it; then "2".
     EXPECT_EXIT(Ask("x\n\n\n2\n", name), testing::ExitedWithCode(RETURNED + 1), "");
-    EXPECT_EQ(Out(), Prompt() + Prompt() + Prompt());
+    EXPECT_EQ(Out(), Prompt() + Prompt() + Prompt() + "\n");
 
     // A letter without its line end at the end of the input, then nothing.
     EXPECT_EXIT(Ask("x", name), testing::ExitedWithCode(RETURNED + 1), "");

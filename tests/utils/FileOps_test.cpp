@@ -70,7 +70,7 @@ TEST(CreateFile, AFailingStepEndsTheProgram) {
             dup2(2, 1);
             CreateFile(target.c_str(), "f", nullptr, "no_such_user_zq9", nullptr);
         },
-        testing::ExitedWithCode(1), "ERROR: command exited with status 1");
+        testing::ExitedWithCode(1), "ERROR: .*/chown +no_such_user_zq9 .*/d/f: exited with status 1");
     EXPECT_EXIT(
         {
             dup2(2, 1);

@@ -46,7 +46,7 @@ TEST_F(FileReadTest, OpenInputFileFailureLevels) {
     EXPECT_EQ(FileStatus, 2);
     EXPECT_STREQ(LineBuf, "");
     EXPECT_EQ(LineLen, 0);
-    EXPECT_EXIT(OpenInputFile(missing.c_str(), 2), testing::ExitedWithCode(0),
+    EXPECT_EXIT(OpenInputFile(missing.c_str(), 2), testing::ExitedWithCode(1),
                 "ERROR: can't open file, .*missing");
 
     std::string present = Write("present", "x\n");

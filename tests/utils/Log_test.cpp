@@ -32,7 +32,7 @@ TEST(Log, FirstMessageStartsTheLogAndLaterOnesAppend) {
     PutLogMsg("a\n");
     PutLogMsg("%s\n", "b");
     EXPECT_EQ(guard.Log(), "a\nb\n");
-    EXPECT_EQ(ModeOf(guard.LogPath()), 0600); // an existing log keeps its mode
+    EXPECT_EQ(ModeOf(guard.LogPath()), 0666); // made afresh, not the old file
 
     // A fresh log is made readable and writable by every user.
     unlink(guard.LogPath().c_str());
@@ -60,14 +60,57 @@ TEST(Log, IsNeverWrittenThroughALink) {
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(guard.Log(), "first\n");
 
-    // A link planted later is refused: the message is lost, not misdirected.
+    // A link planted later is refused: logging stops, nothing is misdirected.
     unlink(guard.LogPath().c_str());
     ASSERT_EQ(symlink(target.c_str(), guard.LogPath().c_str()), 0);
     testing::internal::CaptureStderr();
     PutLogMsg("second\n");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "ERROR: couldn't open " + guard.LogPath() + "\n");
+              "WARNING: " + guard.LogPath() + " is no longer this run's log; logging stopped\n");
     EXPECT_EQ(ReadFile(target), "keep me\n");
+    EXPECT_FALSE(flUseLog);
+    EXPECT_FALSE(LogReady());
+}
+
+// Whatever was at the log's place is never written: a second name of another
+// file loses only that name; a file put in the log's place later, or a second
+// name given to the log, stops the logging.
+TEST(Log, OnlyTheFileThisRunMadeIsWritten) {
+    LayerGuard guard;
+    TempDir dir;
+    guard.UseLog("ident");
+    const std::string other = dir / "other";
+    WriteFile(other, "keep me\n", 0600);
+    ASSERT_EQ(link(other.c_str(), guard.LogPath().c_str()), 0);
+    EXPECT_TRUE(LogReady());
+    EXPECT_EQ(ReadFile(other), "keep me\n");
+    struct stat st;
+    ASSERT_EQ(stat(other.c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 1u);
+    EXPECT_EQ(ModeOf(guard.LogPath()), 0666);
+    PutLogMsg("one\n");
+    EXPECT_EQ(guard.Log(), "one\n");
+
+    // Swapped for another regular file.
+    const std::string swap = dir / "swap";
+    WriteFile(swap, "planted\n", 0666);
+    ASSERT_EQ(rename(swap.c_str(), guard.LogPath().c_str()), 0);
+    testing::internal::CaptureStderr();
+    PutLogMsg("two\n");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("logging stopped"), std::string::npos);
+    EXPECT_EQ(guard.Log(), "planted\n");
+    EXPECT_FALSE(flUseLog);
+
+    // A second name given to the log after it was made.
+    flUseLog = true;
+    ResetLogForTests();
+    PutLogMsg("three\n");
+    const std::string alias = dir / "alias";
+    ASSERT_EQ(link(guard.LogPath().c_str(), alias.c_str()), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LogReady());
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ReadFile(alias), "three\n");
 }
 
 TEST(ErrorReports, GradedMessagesAndTheirExits) {

@@ -72,6 +72,7 @@ class PkgListTest : public ::testing::Test {
         unlink(logPath.c_str());
         my_name = SaveStr_(logName.c_str());
         flUseLog = true;
+        ResetLogForTests(); // each case's log is a new one
         static bool located = false;
         if (!located) { // discovery splits its search list in place: once per process
             InitSysCmdList();

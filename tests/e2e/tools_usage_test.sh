@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The helper tools as a developer meets them: -h and --help print the usage
+# on standard output with status 0, an unknown option is refused with the
+# usage on standard error and status 2, and make-site takes its options
+# anywhere on the line. Needs no sandbox: nothing is run as root.
+set -euo pipefail
+: "${ORVIK_SOURCE_DIR:=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+: "${ORVIK_BINARY_DIR:=$ORVIK_SOURCE_DIR/build/default}"
+: "${SETUP_BIN:=$ORVIK_BINARY_DIR/setup}"
+tools=$ORVIK_SOURCE_DIR/tools
+work=$ORVIK_BINARY_DIR/e2e-work/tools_usage_test
+rm -rf "$work"
+mkdir -p "$work"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for tool in sandbox make-site demo; do
+    for opt in -h --help; do
+        status=0
+        timeout 20 "$tools/$tool" $opt >"$work/out" 2>"$work/err" || status=$?
+        [ $status = 0 ] || fail "$tool $opt: status $status"
+        grep -q "^usage: $tool" "$work/out" || fail "$tool $opt: no usage: $(cat "$work/out")"
+        [ ! -s "$work/err" ] || fail "$tool $opt wrote to standard error: $(cat "$work/err")"
+    done
+    status=0
+    timeout 20 "$tools/$tool" --no-such-option >"$work/out" 2>"$work/err" || status=$?
+    [ $status = 2 ] || fail "$tool --no-such-option: status $status"
+    [ ! -s "$work/out" ] || fail "$tool --no-such-option wrote to standard output"
+    grep -q "^$tool: unknown" "$work/err" || fail "$tool: no refusal: $(cat "$work/err")"
+    grep -q "usage: $tool" "$work/err" || fail "$tool: no usage with the refusal"
+done
+
+"$tools/make-site" "$ORVIK_SOURCE_DIR/demo/pkg" "$work/site" --caps --setup "$SETUP_BIN" \
+    2>"$work/err" || fail "make-site with options after the operands: $(cat "$work/err")"
+[ -f "$work/site/DISKS" ] && [ -f "$work/site/PKG_TAR.AA" ] || fail "--caps after the operands was not taken"
+echo "PASS"
