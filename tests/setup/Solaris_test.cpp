@@ -102,7 +102,7 @@ TEST_F(SolarisTest, AMissingPackageMapEndsTheProgram) {
     ASSERT_EQ(mkdir((dir / "lib").c_str(), 0755), 0); // nothing to make
     pAppDir = SaveStr_(dir.c_str());
     std::string site = dir / "site";
-    EXPECT_EXIT(upgradeSolarisPackage("ORVKqpxx", site.c_str()), ExitedWithCode(0),
+    EXPECT_EXIT(upgradeSolarisPackage("ORVKqpxx", site.c_str()), ExitedWithCode(1),
                 "ERROR: can't open file, .*/site/TLMRqpxx/pkgmap");
 }
 
