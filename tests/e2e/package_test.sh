@@ -27,6 +27,11 @@ expect_eq "$(LANG=de_AT.UTF-8 "$prefix/bin/qdb" lang)" de_DE "installed qdb lang
 [ -s "$E2E_DIR/dump.out" ] || fail "installed helptty --dump wrote nothing"
 expect_eq "$(echo y | "$prefix/bin/textmenu" -y 'Go on?' >/dev/null 2>&1; echo $?)" 0 "installed textmenu -y"
 
+# The installed make-site builds a site around the installed setup.
+"$prefix/libexec/orvik/make-site" "$ORVIK_SOURCE_DIR/demo/pkg" "$E2E_DIR/site" >/dev/null 2>&1 ||
+    fail "installed make-site failed"
+cmp -s "$prefix/libexec/orvik/setup" "$E2E_DIR/site/setup" || fail "the site holds another setup"
+
 # ---------------------------------------------------------------- package
 (cd "$ORVIK_BINARY_DIR" && cpack -G DEB -B "$E2E_DIR/deb" >"$E2E_DIR/cpack.out" 2>&1) ||
     { cat "$E2E_DIR/cpack.out"; fail "cpack -G DEB failed"; }
