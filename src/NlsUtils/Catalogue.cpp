@@ -76,12 +76,12 @@ int NlsFormatSignature(const char* fmt, char* sig, int size) {
 
 // One conversion filled from a command-line word, by the argument type the
 // conversion takes.
-static bool FormatOne(FILE* out, const char* spec, char kind, const char* word, char* err,
+static bool FormatOne(FILE* out, const char* conv, char kind, const char* word, char* err,
                       int errSize) {
     char* end = nullptr;
     errno = 0;
-    bool isLong = strstr(spec, "l") != nullptr || strchr(spec, 'j') || strchr(spec, 'z') ||
-                  strchr(spec, 't') || strchr(spec, 'q');
+    bool isLong = strstr(conv, "l") != nullptr || strchr(conv, 'j') || strchr(conv, 'z') ||
+                  strchr(conv, 't') || strchr(conv, 'q');
     switch (kind) {
     case 'd':
     case 'i':
@@ -92,9 +92,9 @@ static bool FormatOne(FILE* out, const char* spec, char kind, const char* word, 
         long long v = strtoll(word, &end, 0);
         if (end == word || *end || errno) break;
         if (isLong)
-            fprintf(out, spec, v);
+            fprintf(out, conv, v);
         else
-            fprintf(out, spec, int(v));
+            fprintf(out, conv, int(v));
         return true;
     }
     case 'e':
@@ -107,23 +107,23 @@ static bool FormatOne(FILE* out, const char* spec, char kind, const char* word, 
     case 'A': {
         long double v = strtold(word, &end);
         if (end == word || *end) break;
-        if (strchr(spec, 'L'))
-            fprintf(out, spec, v);
+        if (strchr(conv, 'L'))
+            fprintf(out, conv, v);
         else
-            fprintf(out, spec, double(v));
+            fprintf(out, conv, double(v));
         return true;
     }
     case 'c':
         if (strlen(word) != 1) break;
-        fprintf(out, spec, word[0]);
+        fprintf(out, conv, word[0]);
         return true;
     case 's':
-        fprintf(out, spec, word);
+        fprintf(out, conv, word);
         return true;
     default:
         break;
     }
-    snprintf(err, size_t(errSize), "argument \"%s\" does not suit the conversion %s", word, spec);
+    snprintf(err, size_t(errSize), "argument \"%s\" does not suit the conversion %s", word, conv);
     return false;
 }
 
@@ -160,11 +160,11 @@ bool NlsPrintArgs(FILE* out, const char* fmt, int argc, char** argv, char* err, 
                 p += 2;
                 continue;
             }
-            char one[16], spec[64], kind;
+            char one[16], conv[64], kind;
             size_t len;
             ScanConversion(p, &len, one, sizeof one, &kind);
-            snprintf(spec, sizeof spec, "%.*s", int(len), p);
-            if (!FormatOne(sink, spec, kind, argv[arg++], err, errSize)) {
+            snprintf(conv, sizeof conv, "%.*s", int(len), p);
+            if (!FormatOne(sink, conv, kind, argv[arg++], err, errSize)) {
                 if (sink != out) fclose(sink);
                 return false;
             }

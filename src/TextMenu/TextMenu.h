@@ -214,10 +214,10 @@ extern char* pErrFloatRange;
 extern char* pErrLongRange;
 
 int ValidateEntry(const char* text, const char* pattern);  // 0 accepted, else 1 to 4
-int getMinMax(const char* spec, int* min);
-const char* ValidateEntryLen(const char* text, const char* spec);
+int getMinMax(const char* bounds, int* min);
+const char* ValidateEntryLen(const char* text, const char* bounds);
 int ValidateEntryDigit(const char* text);
-int ValidateEntryTty(const char* text, const char* spec);
+int ValidateEntryTty(const char* text, const char* bounds);
 
 // ==================================================== state conditions
 int TestState(TextMenu* menu, const char* test, int current);

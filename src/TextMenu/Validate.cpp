@@ -42,12 +42,12 @@ static void LengthMsg(char* out, int min, int max) {
         Nlssprintf(out, pDrvCoreDB, NLS_SET_HELP, 42, min, max);
 }
 
-int getMinMax(const char* spec, int* min) {
-    if (!spec) {
+int getMinMax(const char* bounds, int* min) {
+    if (!bounds) {
         *min = 0;
         return 0;
     }
-    const char* p = spec;
+    const char* p = bounds;
     if (*p && !isdigit(static_cast<unsigned char>(*p))) ++p;
     *min = atoi(p);
     while (isdigit(static_cast<unsigned char>(*p)))
@@ -56,9 +56,9 @@ int getMinMax(const char* spec, int* min) {
     return atoi(p);
 }
 
-const char* ValidateEntryLen(const char* text, const char* spec) {
+const char* ValidateEntryLen(const char* text, const char* bounds) {
     int min = 4, max = 4;
-    if (spec) max = getMinMax(spec, &min);
+    if (bounds) max = getMinMax(bounds, &min);
     int len = text ? int(strlen(text)) : 0;
     if (len >= min && len <= max) return nullptr;
     char msg[kMsgSize];
@@ -73,8 +73,8 @@ int ValidateEntryDigit(const char* text) {
     return 0;
 }
 
-int ValidateEntryTty(const char* text, const char* spec) {
-    if (const char* msg = ValidateEntryLen(text, spec)) {
+int ValidateEntryTty(const char* text, const char* bounds) {
+    if (const char* msg = ValidateEntryLen(text, bounds)) {
         PostMsg("%s", msg);
         return 2;
     }
