@@ -128,7 +128,11 @@ void SysError(const char* fmt, ...) {
     va_start(ap, fmt);
     vfprintf(stderr, fmt, ap);
     va_end(ap);
-    fprintf(stderr, " : %s\n", strerror(error));
+    // No system error stands behind an end of input: "Success" would be a lie.
+    if (error)
+        fprintf(stderr, " : %s\n", strerror(error));
+    else
+        fputc('\n', stderr);
     exit_app(1);
 }
 

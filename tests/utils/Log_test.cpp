@@ -133,4 +133,10 @@ TEST(ErrorReports, GradedMessagesAndTheirExits) {
             SysError("can't open file, %s", "/x");
         },
         testing::ExitedWithCode(1), "^\ntool: can't open file, /x : No such file or directory\n$");
+    EXPECT_EXIT(
+        {
+            errno = 0;
+            SysError("reading from standard input");
+        },
+        testing::ExitedWithCode(1), "^\ntool: reading from standard input\n$");
 }
