@@ -455,3 +455,18 @@ TEST_F(PkgListSandbox, QuitAtCheckpsStopsTheList) {
     EXPECT_FALSE(Exists(app + "/after")) << "no line after the quit runs";
     EXPECT_PRED2(Has, shown, "qprint ( " + std::to_string(decoy) + " )");
 }
+
+// A continued line whose next physical line is longer than 510 characters
+// stays one command: its rest was once read as a line of its own, whose first
+// word ("mode" here) copied like "c".
+TEST_F(PkgList, LongContinuationStaysPartOfItsLine) {
+    PkgFile("data");
+    List("c data \\\n" + std::string(600, ' ') + "mode 600\nt after\n");
+    EXPECT_EQ(ProcessPkgList("pkg"), 0);
+    EXPECT_EQ(ModeOf(app + "/data"), 0600u);
+    auto cmds = Commands();
+    ASSERT_EQ(cmds.size(), 3u) << Log();
+    EXPECT_EQ(cmds[0], Logged(CMD_CP, pkg + "/data " + app));
+    EXPECT_EQ(cmds[1], Logged(CMD_CHMOD, "600 " + app + "/data"));
+    EXPECT_EQ(cmds[2], Logged(CMD_TOUCH, app + "/after"));
+}
