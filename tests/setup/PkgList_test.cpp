@@ -382,7 +382,7 @@ TEST_F(PkgListSandbox, LauncherScriptStartsTheProgramFromApp) {
     EXPECT_EQ(ModeOf("/usr/bin/qsfrun"), 0755u);
     std::string script = ReadFile("/usr/bin/qsfrun");
     EXPECT_EQ(script.rfind("#!/bin/sh\n", 0), 0u) << script;
-    EXPECT_PRED2(Has, script, "cd " + app + "\n");
+    EXPECT_PRED2(Has, script, "cd " + app + " || exit 1\n");
     EXPECT_PRED2(Has, script, "exec " + app + "/qsf ");
     std::string out = root + "/out";
     std::string run = "cd " + root + " && /usr/bin/qsfrun a b > " + out;
