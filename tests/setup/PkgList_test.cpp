@@ -470,3 +470,24 @@ TEST_F(PkgList, LongContinuationStaysPartOfItsLine) {
     EXPECT_EQ(cmds[1], Logged(CMD_CHMOD, "600 " + app + "/data"));
     EXPECT_EQ(cmds[2], Logged(CMD_TOUCH, app + "/after"));
 }
+
+// A launcher name is a file name in the launcher directory: a name that is a
+// path ("../x", "a/b", also when spelt with escapes) is refused with a
+// warning, so that a package list cannot overwrite any file of the system.
+TEST_F(PkgList, LauncherNamesThatArePathsAreRefused) {
+    std::string launchers = root + "/launchers";
+    ASSERT_EQ(mkdir(launchers.c_str(), 0755), 0);
+    Restore<const char*> saved(PkgListLauncherDir);
+    PkgListLauncherDir = launchers.c_str();
+    PkgFile("prog", "#!/bin/sh\n");
+    List("c prog bat ../escaped\nc prog b\\at sub\\/x\nc prog bat run\nc prog bat .. mode 755\n");
+    EXPECT_EQ(ProcessPkgList("pkg"), 0);
+    EXPECT_FALSE(Exists(root + "/escaped"));
+    EXPECT_FALSE(Exists(launchers + "/sub"));
+    EXPECT_EQ(ModeOf(app + "/prog"), 0755u) << "the pairs after a refused name still apply";
+    EXPECT_TRUE(Exists(launchers + "/run"));
+    std::string log = Log();
+    EXPECT_PRED2(Has, log, "line 1: launcher name \"../escaped\" is not a file name");
+    EXPECT_PRED2(Has, log, "line 2: launcher name \"sub/x\" is not a file name");
+    EXPECT_PRED2(Has, log, "line 4: launcher name \"..\" is not a file name");
+}
