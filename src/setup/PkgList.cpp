@@ -22,6 +22,7 @@
 #include "setup/setup.h"
 
 int (*PkgListUname)(struct utsname* info) = uname;
+const char* PkgListLauncherDir = "/usr/bin";
 
 namespace {
 
@@ -59,7 +60,6 @@ constexpr const char* PKG_OPERATORS = ",<,<=,=,>,>=,";
 enum PkgOperator : int { OP_UNKNOWN = 0, OP_LT, OP_LE, OP_EQ, OP_GT, OP_GE };
 
 constexpr const char* WORD_DELIMS = " \n\r"; // not tab
-constexpr const char* LAUNCHER_DIR = "/usr/bin";
 constexpr int SETUP_MSG_NO_RELEASE = 60; // "failed ts get version"
 
 // The line being carried out. The runner, the log and the checks may use
@@ -157,7 +157,7 @@ void ApplyAttribute(int attribute, const char* item, const char* value) {
         SysCmd(CMD_CHMOD, 2, "%s %s/%s", value, pAppDir, item);
         break;
     case ATTR_BAT: {
-        MemHold<char> path(SaveStr("%s/%s", LAUNCHER_DIR, value));
+        MemHold<char> path(SaveStr("%s/%s", PkgListLauncherDir, value));
         GenSimpleScript(path, ScriptShShell, SimpleScript, pAppDir, pAppDir, item);
         break;
     }
@@ -181,6 +181,11 @@ void ApplyAttribute(int attribute, const char* item, const char* value) {
     }
 }
 
+bool IsLauncherName(const char* name) {
+    return *name && std::strchr(name, '/') == nullptr && std::strcmp(name, ".") != 0 &&
+           std::strcmp(name, "..") != 0;
+}
+
 // The attribute pairs of the rest of the line, applied to APP/ITEM in order.
 // A "sed" in the first pair takes the whole rest of the line as its value;
 // every other value is one word.
@@ -196,6 +201,14 @@ void ApplyAttributes(PkgLine& line, const char* item) {
         if (value[0] == '\0') {
             WarnMissing(line, "VALUE", attribute);
             return;
+        }
+        // A launcher is written as root into the launcher directory: its name
+        // must be a file name there, never a path to somewhere else.
+        if (which == ATTR_BAT && !IsLauncherName(value)) {
+            PutLogMsg("WARNING_MSG: pkg.list line %d: launcher name \"%s\" is not a file name, "
+                      "no launcher written\n",
+                      line.number, value);
+            continue;
         }
         ApplyAttribute(which, item, value);
     }

@@ -54,7 +54,7 @@ done
 case "${flConfig:-V5}" in
 AIX)
     # AIX: native lpd subsystems
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     "${ToolPath}/AixInterface" "$@"
     ;;
 BSD)
@@ -82,8 +82,9 @@ LPRng)
     done
     unset IFS
     QPrintUser_name=${5#-n}
+    # shellcheck disable=SC2034 # the host is read but not handed on
     QPrintHost_name=${6#-h}
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     "${ToolPath}/qprqpxxtty" -d"${QPrintQueue}" -f ${options} ${FFL} >>/dev/null 2>>/dev/null
     exit 0
     ;;
@@ -98,7 +99,7 @@ V5)
     QPrintOption_list=$5
     export PATH QPrintPrinter QPrintRequest_id QPrintUser_name QPrintTitle QPrintCopies QPrintOption_list
     if [ $# -ge 5 ]; then shift 5; else set --; fi
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     "${ToolPath}/qpr%stty" -d"${QPrintPrinter}" -i "$@"
     ;;
 CUPS)
@@ -112,7 +113,7 @@ CUPS)
     QPrintOption_list=$5
     export PATH QPrintPrinter QPrintRequest_id QPrintUser_name QPrintTitle QPrintCopies QPrintOption_list
     if [ $# -ge 5 ]; then shift 5; else set --; fi
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     "${ToolPath}/qpr%stty" -d"${QPrintPrinter}" -i "$@"
     ;;
 esac)SH";
@@ -135,7 +136,7 @@ done
 case "${flConfig:-V5}" in
 AIX)
     # AIX: native lpd subsystems
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     PANGO_RC_FILE=${ToolPath}/lib/gtk/modules/etc/pango/pangorc
     GTK_IM_MODULE_FILE=${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gtk.immodules
     GDK_PIXBUF_MODULE_FILE=${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gdk-pixbuf.loaders
@@ -163,8 +164,9 @@ LPRng|BSD)
     done
     unset IFS
     UserName="-u ${5#-n}"
+    # shellcheck disable=SC2034 # the host is read but not handed on
     QPrintHost_name=${6#-h}
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     "${ToolPath}/driver" -d"${PRINTER}" ${OptionList} ${FFL} >>/dev/null 2>>/dev/null
     exit 0
     ;;
@@ -194,7 +196,7 @@ V5)
     if [ "${OptionList}" = " -o" ]; then OptionList=; fi
     DISPLAY=${DISPLAY:-:0.0}
     export DISPLAY
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     "${ToolPath}/driver" -d"${PRINTER}" "${UserName}" -t "${Title#-t }" ${OptionList} "$@" >>/dev/null 2>>/dev/null
     exit 0
     ;;
@@ -202,9 +204,11 @@ CUPS)
     # CUPS: Common Unix Printing System
     PATH=/usr/sbin:/usr/bin:/bin
     export PATH
+    # shellcheck disable=SC2034 # job number and copies do not reach driver here
     RequestID="-o JobID=$1"
     UserName="-u $(printf '%%s\n' "$2" | sed 's/"//g')"
     Title="-t $(printf '%%s\n' "$3" | sed 's/"//g')"
+    # shellcheck disable=SC2034
     Copies="-o Copies=$4"
     OptionList=
     for JobOption in $(printf '%%s\n' "$5" | sed 's/"//g')
@@ -212,7 +216,7 @@ CUPS)
         OptionList="${OptionList} -o ${JobOption}"
     done
     if [ $# -ge 5 ]; then shift 5; else set --; fi
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     DISPLAY=:0.0
     export DISPLAY
     "${ToolPath}/driver" -d"${PRINTER}" ${OptionList} "$@" >>/dev/null 2>>/dev/null
@@ -240,7 +244,7 @@ done
 case "${flConfig:-V5}" in
 AIX)
     # AIX: native lpd subsystems
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     until "${ToolPath}/qsf" "$@"; do :; done
     ;;
 BSD)
@@ -261,6 +265,7 @@ LPRng)
     do
         case "${QPrintOpt}" in
         f) files="${files} ${OPTARG}" ;;
+        *) ;; # the other options of the string are read and passed over
         esac
     done
     pJob=
@@ -291,7 +296,7 @@ V5)
     QPrintOption_list=$5
     export PATH QPrintPrinter QPrintRequest_id QPrintUser_name QPrintTitle QPrintCopies QPrintOption_list
     if [ $# -ge 5 ]; then shift 5; else set --; fi
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     until "${ToolPath}/qsf" "$@"; do :; done
     ;;
 CUPS)
@@ -305,7 +310,7 @@ CUPS)
     QPrintOption_list=$5
     export PATH QPrintPrinter QPrintRequest_id QPrintUser_name QPrintTitle QPrintCopies QPrintOption_list
     if [ $# -ge 5 ]; then shift 5; else set --; fi
-    cd "${ToolPath}"
+    cd "${ToolPath}" || exit 1
     until "${ToolPath}/qsf" "$@"; do :; done
     ;;
 esac)SH";
@@ -315,7 +320,7 @@ constexpr char SimpleScript[] = R"SH(
 QPrintFileSourceDir=`pwd`
 export QPrintFileSourceDir
 
-cd %s
+cd %s || exit 1
 exec %s/%s "$@"
 )SH";
 
@@ -459,31 +464,32 @@ static bool IsPlainShellChar(char c) {
            std::strchr("/._-+,:@%", c) != nullptr;
 }
 
+// A text holding a single quote goes into double quotes, with a backslash
+// before each of $ ` " and \ (the characters special there): a value written
+// as 'it'\''s' would be the same word, but readers of the script (and lint
+// tools) take the escaped quote for one that is meant literally.
 char* ShellWord(const char* text) {
     if (!text) text = "";
     int len = 0;
-    int quotes = 0;
+    int special = 0; // characters that need a backslash inside double quotes
+    bool quote = false;
     bool plain = *text != '\0';
     for (const char* p = text; *p; ++p) {
         ++len;
-        if (*p == '\'') ++quotes;
+        if (*p == '\'') quote = true;
+        if (std::strchr("$`\"\\", *p)) ++special;
         if (!IsPlainShellChar(*p)) plain = false;
     }
     if (plain) return SaveStr_(text);
-    // '...' around the text; each ' inside becomes '\'' (three more bytes).
-    char* word = static_cast<char*>(GetMem(len + 3 * quotes + 3));
+    char* word = static_cast<char*>(GetMem(len + (quote ? special : 0) + 3));
     if (!word) SysError("%s", OutOfMem);
     char* out = word;
-    *out++ = '\'';
+    *out++ = quote ? '"' : '\'';
     for (const char* p = text; *p; ++p) {
-        if (*p == '\'') {
-            std::memcpy(out, "'\\''", 4);
-            out += 4;
-        } else {
-            *out++ = *p;
-        }
+        if (quote && std::strchr("$`\"\\", *p)) *out++ = '\\';
+        *out++ = *p;
     }
-    *out++ = '\'';
+    *out++ = quote ? '"' : '\'';
     *out = '\0';
     return word;
 }

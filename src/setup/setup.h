@@ -158,6 +158,8 @@ int ProcessPkgList(const char* name);
 // The release query of the "v" lines: uname, unless a test puts its own here.
 struct utsname;
 extern int (*PkgListUname)(struct utsname* info);
+// Where "bat" writes its launchers: /usr/bin, unless a test puts its own here.
+extern const char* PkgListLauncherDir;
 
 // --------------------------------------- installation from the site
 // Makes the work area afresh, copies the files of the site's disk list into

@@ -176,7 +176,9 @@ bool GetFileLine() {
         if (room < 2) break; // LineBuf is full: the rest arrives as the next line
         LineLen += len;
         part = LineBuf + LineLen;
-        if (!fgets(part, room < PHYS_LINE_SIZE ? room : PHYS_LINE_SIZE, pIn)) {
+        // A continuation may take all the room left in LineBuf: cut into
+        // 510-character pieces, its rest would come back as a line of its own.
+        if (!fgets(part, room, pIn)) {
             *part = 0;
             break;
         }
@@ -411,8 +413,15 @@ static bool SplitPath(const char* path, char* dir, char* name) {
     return true;
 }
 
+// FindFile and FindFile_ share one rule for empty parts: an empty directory
+// stands for the working directory ("" and "x" is "./x", never "/x"), and an
+// empty path names nothing (false).
+static bool IsEmpty(const char* text) {
+    return !text || !*text;
+}
+
 bool FindFile(const char* dir, const char* name) {
-    if (!dir && (!name || !*name)) return false;
+    if (IsEmpty(dir) && IsEmpty(name)) return false;
     if (!dir) {
         dir = name;
         name = nullptr;
@@ -445,9 +454,10 @@ bool FindFile(const char* dir, const char* name) {
 }
 
 bool FindFile_(const char* dir, const char* name) {
-    if (!dir && (!name || !*name)) return false;
+    if (IsEmpty(dir) && IsEmpty(name)) return false;
     char path[JOINED_PATH];
-    if (!JoinPath(path, sizeof path, dir, (name && *name) ? name : nullptr)) return false;
+    if (!JoinPath(path, sizeof path, IsEmpty(dir) ? nullptr : dir, IsEmpty(name) ? nullptr : name))
+        return false;
     struct stat st;
     return stat(path, &st) == 0;
 }

@@ -6,6 +6,7 @@
 #include "SysCmd/SysCmd.h"
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
@@ -22,7 +23,7 @@ constexpr size_t STRIP_FN_SIZE = 256;     // StripFn
 constexpr size_t GEN_NAME_SIZE = 255;     // GenName
 constexpr size_t HOSTNAME_SIZE = 256;
 constexpr size_t USERNAME_LINE = 256; // first line of the whoami reply
-constexpr size_t CWD_SIZE = 512;
+constexpr size_t TOOL_PATH_SIZE = PATH_MAX; // GetToolPath: start path and working directory
 
 [[noreturn]] static void OutOfMemory() {
     SysError("%s", common_109);
@@ -369,13 +370,21 @@ char* GetUserName() {
 // started with: an absolute start path gives its directory part; a relative
 // one is joined to the working directory ('bin/setup' in '/opt' gives
 // '/opt/bin', '../setup' gives '/opt/..', './sub/setup' gives '/opt/sub').
+// Both are read with room for the longest path the system allows; a
+// relative directory would turn wrong at the first change of directory, so
+// when the working directory cannot be read the program stops with a reason.
 char* GetToolPath(const char* startPath) {
     if (!startPath) startPath = "";
-    char dir[STRIP_FN_SIZE];
-    CopyCut(dir, sizeof dir, StripFn(startPath));
+    char dir[TOOL_PATH_SIZE];
+    if (strlen(startPath) >= sizeof dir) {
+        errno = ENAMETOOLONG;
+        SysError("can't find the program's directory, %.64s...", startPath);
+    }
+    strcpy(dir, startPath);
+    DirPartInPlace(dir);
     if (startPath[0] == '/') return SaveStr_(dir);
-    char cwd[CWD_SIZE];
-    if (!getcwd(cwd, sizeof cwd)) return SaveStr_(dir);
+    char cwd[TOOL_PATH_SIZE];
+    if (!getcwd(cwd, sizeof cwd)) SysError("can't read the working directory");
     const char* rel = dir;
     for (;;) {
         if (rel[0] == '.' && rel[1] == '/') {

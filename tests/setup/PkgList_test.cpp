@@ -385,7 +385,7 @@ TEST_F(PkgListSandbox, LauncherScriptStartsTheProgramFromApp) {
     EXPECT_EQ(ModeOf("/usr/bin/qsfrun"), 0755u);
     std::string script = ReadFile("/usr/bin/qsfrun");
     EXPECT_EQ(script.rfind("#!/bin/sh\n", 0), 0u) << script;
-    EXPECT_PRED2(Has, script, "cd " + app + "\n");
+    EXPECT_PRED2(Has, script, "cd " + app + " || exit 1\n");
     EXPECT_PRED2(Has, script, "exec " + app + "/qsf ");
     std::string out = root + "/out";
     std::string run = "cd " + root + " && /usr/bin/qsfrun a b > " + out;
@@ -457,4 +457,40 @@ TEST_F(PkgListSandbox, QuitAtCheckpsStopsTheList) {
     EXPECT_TRUE(Exists(app + "/before"));
     EXPECT_FALSE(Exists(app + "/after")) << "no line after the quit runs";
     EXPECT_PRED2(Has, shown, "qprint ( " + std::to_string(decoy) + " )");
+}
+
+// A continued line whose next physical line is longer than 510 characters
+// stays one command: its rest was once read as a line of its own, whose first
+// word ("mode" here) copied like "c".
+TEST_F(PkgList, LongContinuationStaysPartOfItsLine) {
+    PkgFile("data");
+    List("c data \\\n" + std::string(600, ' ') + "mode 600\nt after\n");
+    EXPECT_EQ(ProcessPkgList("pkg"), 0);
+    EXPECT_EQ(ModeOf(app + "/data"), 0600u);
+    auto cmds = Commands();
+    ASSERT_EQ(cmds.size(), 3u) << Log();
+    EXPECT_EQ(cmds[0], Logged(CMD_CP, pkg + "/data " + app));
+    EXPECT_EQ(cmds[1], Logged(CMD_CHMOD, "600 " + app + "/data"));
+    EXPECT_EQ(cmds[2], Logged(CMD_TOUCH, app + "/after"));
+}
+
+// A launcher name is a file name in the launcher directory: a name that is a
+// path ("../x", "a/b", also when spelt with escapes) is refused with a
+// warning, so that a package list cannot overwrite any file of the system.
+TEST_F(PkgList, LauncherNamesThatArePathsAreRefused) {
+    std::string launchers = root + "/launchers";
+    ASSERT_EQ(mkdir(launchers.c_str(), 0755), 0);
+    Restore<const char*> saved(PkgListLauncherDir);
+    PkgListLauncherDir = launchers.c_str();
+    PkgFile("prog", "#!/bin/sh\n");
+    List("c prog bat ../escaped\nc prog b\\at sub\\/x\nc prog bat run\nc prog bat .. mode 755\n");
+    EXPECT_EQ(ProcessPkgList("pkg"), 0);
+    EXPECT_FALSE(Exists(root + "/escaped"));
+    EXPECT_FALSE(Exists(launchers + "/sub"));
+    EXPECT_EQ(ModeOf(app + "/prog"), 0755u) << "the pairs after a refused name still apply";
+    EXPECT_TRUE(Exists(launchers + "/run"));
+    std::string log = Log();
+    EXPECT_PRED2(Has, log, "line 1: launcher name \"../escaped\" is not a file name");
+    EXPECT_PRED2(Has, log, "line 2: launcher name \"sub/x\" is not a file name");
+    EXPECT_PRED2(Has, log, "line 4: launcher name \"..\" is not a file name");
 }

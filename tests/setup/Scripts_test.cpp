@@ -558,7 +558,7 @@ TEST_F(ScriptsTest, LauncherRecordsTheCallersDirectoryAndStartsTheProgram) {
     EXPECT_EQ(lines[8], "QPrintFileSourceDir=`pwd`");
     EXPECT_EQ(lines[9], "export QPrintFileSourceDir");
     EXPECT_EQ(lines[10], "");
-    EXPECT_EQ(lines[11], "cd '" + app + "'");
+    EXPECT_EQ(lines[11], "cd '" + app + "' || exit 1");
     EXPECT_EQ(lines[12], "exec '" + app + "'/prog \"$@\"");
     EXPECT_EQ(Shell("dash -n " + Quote(launcher.string())), 0);
     struct stat info {};
@@ -654,7 +654,8 @@ TEST(ShellWord, QuotesOnlyWhatTheShellWouldInterpret) {
         {"/usr/Orvik/qpxx", "/usr/Orvik/qpxx"},
         {"qprint-2.1_x+y,z:w@h%", "qprint-2.1_x+y,z:w@h%"},
         {"/opt/my app", "'/opt/my app'"},
-        {"it's", "'it'\\''s'"},
+        {"it's", "\"it's\""},
+        {"it's $HOME \"x\" `y` \\z", "\"it's \\$HOME \\\"x\\\" \\`y\\` \\\\z\""},
         {"$HOME", "'$HOME'"},
         {"~root", "'~root'"},
         {"", "''"},

@@ -93,6 +93,31 @@ TEST_F(FileReadTest, GetFileLineJoinsContinuedLines) {
     EXPECT_STREQ(LineBuf, "x \\\n");
 }
 
+// A continuation is read with all the room left in LineBuf: a next physical
+// line longer than 510 characters stays part of the logical line instead of
+// its rest coming back as a line (a stray command) of its own.
+TEST_F(FileReadTest, GetFileLineReadsLongContinuationsWhole) {
+    std::string words = "copy \\\n";
+    std::string second = std::string(700, 'w') + " \\\n";
+    std::string third = std::string(1500, 'x') + "\n";
+    std::string path = Write("longcont", words + second + third + "next\n");
+    ASSERT_TRUE(OpenInputFile(path.c_str(), 0));
+    ASSERT_TRUE(GetFileLine());
+    EXPECT_EQ(std::string(LineBuf), words + second + third);
+    EXPECT_EQ(LineLen, int(words.size() + second.size()));
+    ASSERT_TRUE(GetFileLine());
+    EXPECT_STREQ(LineBuf, "next\n");
+    EXPECT_FALSE(GetFileLine());
+
+    // A first physical line is still read in 510-character pieces.
+    path = Write("longfirst", std::string(600, 'f') + " \\\n" + std::string(600, 'g') + "\n");
+    ASSERT_TRUE(OpenInputFile(path.c_str(), 0));
+    ASSERT_TRUE(GetFileLine());
+    EXPECT_EQ(std::string(LineBuf), std::string(510, 'f'));
+    ASSERT_TRUE(GetFileLine());
+    EXPECT_EQ(std::string(LineBuf), std::string(90, 'f') + " \\\n" + std::string(600, 'g') + "\n");
+}
+
 TEST_F(FileReadTest, GetFileLineKeepsWithinItsLimits) {
     // A physical line longer than 510 characters arrives in pieces.
     std::string path = Write("long", std::string(600, 'L') + "\n");
@@ -229,6 +254,30 @@ TEST_F(FileReadTest, FindFileLooksUpNamesInListings) {
     EXPECT_TRUE(FindFile(nullptr, "abc")); // relative: in '.'
     EXPECT_TRUE(FindFile("", "a/b"));
     EXPECT_FALSE(FindFile(d, std::string(300, 'n').append("/x").c_str()));
+}
+
+// Both existence tests take an empty directory as the working directory and
+// an empty path as naming nothing.
+TEST_F(FileReadTest, FindFileAndFindFile_AgreeOnEmptyParts) {
+    Write("abc", "");
+    Write("a/b", "");
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    for (const char* name : {"abc", "a/b", "."}) {
+        EXPECT_TRUE(FindFile("", name)) << name;
+        EXPECT_TRUE(FindFile_("", name)) << name;
+    }
+    // Not the root: "" and "tmp" is not "/tmp".
+    ASSERT_TRUE(FindFile("/", "tmp"));
+    EXPECT_FALSE(FindFile("", "tmp"));
+    EXPECT_FALSE(FindFile_("", "tmp"));
+    for (const char* none : {"", static_cast<const char*>(nullptr)}) {
+        EXPECT_FALSE(FindFile("", none));
+        EXPECT_FALSE(FindFile_("", none));
+        EXPECT_FALSE(FindFile(none, ""));
+        EXPECT_FALSE(FindFile_(none, ""));
+    }
+    EXPECT_TRUE(FindFile((dir_ + "/abc").c_str(), ""));
+    EXPECT_TRUE(FindFile_((dir_ + "/abc").c_str(), ""));
 }
 
 TEST_F(FileReadTest, FindExistingPathWalksUpToAPresentAncestor) {

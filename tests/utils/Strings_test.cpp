@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TEST(SaveStr, ExpandsAndCopiesExactly) {
@@ -153,4 +154,45 @@ TEST(Environment, ToolPathFromEveryFormOfStartPath) {
 
     std::filesystem::current_path(saved);
     std::filesystem::remove_all(cwd);
+}
+
+// A deep working directory is read whole: cut short, a relative directory
+// would be left that every later change of directory makes wrong.
+TEST(Environment, ToolPathInALongWorkingDirectory) {
+    TempDir tmp("/tmp/orvik-toolpath-");
+    CwdGuard back;
+    std::string deep = std::filesystem::canonical(tmp.path()).string();
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    std::string level(200, 'd');
+    for (int i = 0; i < 5; ++i) { // about 1,000 characters
+        ASSERT_EQ(mkdir(level.c_str(), 0700), 0);
+        ASSERT_EQ(chdir(level.c_str()), 0);
+        deep += "/" + level;
+    }
+    EXPECT_EQ(Take(GetToolPath("setup")), deep);
+    EXPECT_EQ(Take(GetToolPath("bin/setup")), deep + "/bin");
+    EXPECT_EQ(Take(GetToolPath((deep + "/setup").c_str())), deep);
+
+    // Deeper than the longest path the system allows: the program stops
+    // with the reason instead of handing on a relative directory.
+    EXPECT_EXIT(
+        {
+            for (int i = 0; i < 20; ++i)
+                if (mkdir(level.c_str(), 0700) != 0 || chdir(level.c_str()) != 0) exit(3);
+            GetToolPath("setup");
+        },
+        testing::ExitedWithCode(1), "can't read the working directory");
+    int depth = 0;
+    while (chdir(level.c_str()) == 0)
+        ++depth;
+    for (; depth > 0; --depth)
+        EXPECT_TRUE(chdir("..") == 0 && rmdir(level.c_str()) == 0);
+
+    // So does a working directory that has been removed.
+    EXPECT_EXIT(
+        {
+            if (rmdir(deep.c_str()) != 0) exit(3);
+            GetToolPath("setup");
+        },
+        testing::ExitedWithCode(1), "can't read the working directory");
 }
