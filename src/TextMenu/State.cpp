@@ -182,15 +182,22 @@ static bool GroupEnds(char del) {
 }
 
 // A "P" target re-evaluates its own format; formats that point at each other
-// would otherwise recurse without end.
+// would otherwise recurse without end. Depth alone does not bound the work:
+// a format naming several targets that name several targets in turn grows
+// exponentially with the depth, so one outermost evaluation also runs at
+// most kMaxFormatRuns formats in all.
 constexpr int kMaxFormatDepth = 16;
+constexpr int kMaxFormatRuns = 1024;
 static int formatDepth = 0;
+static int formatRuns = 0;
 
 void ProcessStateFormat(TextMenu* menu, int index) {
     const int count = MenuItemCount(menu);
     if (index < 0 || index >= count) return;
     TextMenuItem* owner = &menu->pItems[index];
     if (!owner->pFormat || owner->State != 0 || formatDepth >= kMaxFormatDepth) return;
+    if (formatDepth == 0) formatRuns = 0;
+    if (++formatRuns > kMaxFormatRuns) return;
     ++formatDepth;
     char* cursor = const_cast<char*>(owner->pFormat);
     char group[TOKEN_BUF_SIZE];
