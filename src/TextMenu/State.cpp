@@ -177,6 +177,12 @@ bool TestFormatState(const char* list, int value) {
     return false;
 }
 
+// Types whose value is the integer `i`.
+static bool HoldsNumber(int type) {
+    return type == MENU_BREAK || type == MENU_GRID || type == MENU_PICKONE || type == MENU_PICKMANY ||
+           type == MENU_INT;
+}
+
 static bool GroupEnds(char del) {
     return del == '}' || del == ' ' || del == 0;
 }
@@ -228,7 +234,10 @@ void ProcessStateFormat(TextMenu* menu, int index) {
             case 'S': {
                 if (GroupEnds(del) || !GetTokenD(nullptr, kFormatDelims, &cursor, preset)) break;
                 del = chTokenDel;
-                if (!item) break;
+                // Only a value held as a number is preset: the value of a
+                // text, real or submenu item shares its place with a pointer
+                // or a float, which a number written there would wreck.
+                if (!item || !HoldsNumber(item->Type)) break;
                 if (match) {
                     if (item->SavedValue < 0) item->SavedValue = item->Value.i;
                     item->Value.i = atoi(preset);

@@ -124,6 +124,14 @@ TEST_F(MenuTest, StateFormatsHideDisableReevaluateAndPreset) {
     EXPECT_LE(pressed, 1024 * 10);
     items[0].pFormat = ownFormat;
     items[0].ActionFunc = ownAction;
+    // An "S" preset of a text item leaves its buffer alone (the number used
+    // to be written over the buffer's pointer); a number item takes it.
+    char* buffer = items[1].Value.pText;
+    items[0].pFormat = "S*{1.7,8.3}";
+    items[8].SavedValue = -1;
+    ProcessStateFormat(&menu, 0);
+    EXPECT_EQ(items[1].Value.pText, buffer);
+    EXPECT_EQ(items[8].Value.i, 3);
     // Targets outside the menu are passed over.
     items[0].pFormat = "H*{40,-3} N*{1}";
     ProcessStateFormat(&menu, 0);
