@@ -13,8 +13,7 @@ namespace {
 
 // Every key of a list "\x01key\x01key...": keys hold any byte but zero, so a
 // key holding the separator is looked up in pieces (found or not, no fault).
-template <typename Visit>
-void ForEachKey(char* list, Visit visit) {
+template <typename Visit> void ForEachKey(char* list, Visit visit) {
     if (!list) return;
     for (char* p = list; *p;) {
         if (*p == '\x01') {
@@ -79,7 +78,7 @@ void Handle(const char* name) {
     DbTClose(h);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An absolute name without a dot maps to NAME.qdb.

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file) return 0;
     for (ListLink* l = file->Pages.pFirst; l; l = l->pNext) {
         auto* page = static_cast<HtmlPage*>(l->pItem);
-        if (!page->pText) abort();  // every page is laid out
+        if (!page->pText) abort(); // every page is laid out
         int len = int(strlen(page->pText));
         for (ListLink* k = page->Links.pFirst; k; k = k->pNext) {
             HtmlLink* link = *static_cast<HtmlLink**>(k->pItem);
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto* page = static_cast<HtmlPage*>(l->pItem);
         for (ListLink* k = page->Links.pFirst; k; k = k->pNext) {
             HtmlLink* link = *static_cast<HtmlLink**>(k->pItem);
-            if (link->Kind == 2 && link->pTarget && link->pTarget[0] == '#') GoToTarget(link->pTarget + 1);
+            if (link->Kind == 2 && link->pTarget && link->pTarget[0] == '#')
+                GoToTarget(link->pTarget + 1);
         }
     }
     HtmlResetDocuments();

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     memset(error, 'x', sizeof error);
     TextMenu* menu = LoadMenuFile(path.c_str(), error, sizeof error);
     if (!menu) {
-        if (!memchr(error, 0, sizeof error)) abort();  // the reason always ends
+        if (!memchr(error, 0, sizeof error)) abort(); // the reason always ends
     } else {
         char value[MENU_TEXT_SIZE + 64];
         for (TextMenuItem* item = menu->pItems; item && item->pLabel; ++item) {

@@ -7,25 +7,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "MenuSupport.h"
 #include "TextMenu/TextMenu.h"
-
-namespace {
-
-int applied = 0;
-int Apply(TextMenu*, TextMenuItem*) {
-    ++applied;
-    return 0;
-}
-
-TextMenuItem Item(const char* label, int type) {
-    TextMenuItem item{};
-    item.pLabel = label;
-    item.Type = type;
-    item.SavedValue = -1;
-    return item;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string in = fuzz::Scratch("settings");
@@ -38,29 +21,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char oneChoices[] = "_Local,_Remote, Hidden,_Network";
     char manyChoices[] = "_a,_b, c,_d";
     char altChoices[] = "_x,_y";
-    TextMenuItem subItems[] = {Item("Pick", MENU_PICKONE), Item("Word", MENU_STRING),
-                               Item("Count", MENU_INT), Item("~a Apply", MENU_APPLY), {}};
+    TextMenuItem subItems[] = {fuzz::Item("Pick", MENU_PICKONE),
+                               fuzz::Item("Word", MENU_STRING),
+                               fuzz::Item("Count", MENU_INT),
+                               fuzz::Item("~a Apply", MENU_APPLY),
+                               {}};
     subItems[0].pChoices = subChoices;
     subItems[0].Default.i = 1;
     subItems[1].Default.pDefault = "sub";
-    subItems[3].ActionFunc = Apply;
+    subItems[3].ActionFunc = fuzz::CountAction;
     TextMenu sub{"Sub", 0, nullptr, nullptr, nullptr, nullptr, subItems, 0};
 
-    TextMenuItem altItems[] = {Item("Alt", MENU_PICKONE), Item("Real", MENU_REAL), {}};
+    TextMenuItem altItems[] = {fuzz::Item("Alt", MENU_PICKONE), fuzz::Item("Real", MENU_REAL), {}};
     altItems[0].pChoices = altChoices;
     TextMenu alt{"Alt", 0, nullptr, nullptr, nullptr, nullptr, altItems, 0};
     TextMenu* altMenus[] = {&sub, &alt};
 
-    TextMenuItem items[] = {
-        Item("Heading", MENU_TEXT),    Item("Break", MENU_BREAK),    Item("Numbered", MENU_NUMTEXT),
-        Item("Grid", MENU_GRID),       Item("~a Apply", MENU_APPLY), Item("~l Leave", MENU_LEAVE),
-        Item("~e Exit", MENU_EXIT),    Item("Command", MENU_COMMAND), Item("Sub", MENU_SUBMENU),
-        Item("Pick", MENU_PICKONE),    Item("Many", MENU_PICKMANY),  Item("Name", MENU_NAME),
-        Item("Text", MENU_STRING),     Item("Count", MENU_INT),      Item("Real", MENU_REAL),
-        Item("Either", MENU_SUBMENU),  {}};
+    TextMenuItem items[] = {fuzz::Item("Heading", MENU_TEXT),
+                            fuzz::Item("Break", MENU_BREAK),
+                            fuzz::Item("Numbered", MENU_NUMTEXT),
+                            fuzz::Item("Grid", MENU_GRID),
+                            fuzz::Item("~a Apply", MENU_APPLY),
+                            fuzz::Item("~l Leave", MENU_LEAVE),
+                            fuzz::Item("~e Exit", MENU_EXIT),
+                            fuzz::Item("Command", MENU_COMMAND),
+                            fuzz::Item("Sub", MENU_SUBMENU),
+                            fuzz::Item("Pick", MENU_PICKONE),
+                            fuzz::Item("Many", MENU_PICKMANY),
+                            fuzz::Item("Name", MENU_NAME),
+                            fuzz::Item("Text", MENU_STRING),
+                            fuzz::Item("Count", MENU_INT),
+                            fuzz::Item("Real", MENU_REAL),
+                            fuzz::Item("Either", MENU_SUBMENU),
+                            {}};
     items[1].Default.i = 2;
     items[3].Default.i = 3;
-    items[4].ActionFunc = Apply;
+    items[4].ActionFunc = fuzz::CountAction;
     items[8].Value.pMenu = &sub;
     items[9].pChoices = oneChoices;
     items[9].pFormat = "H2{10} S3.{13.4} P*{9}";
@@ -83,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (TextMenu* m : {&menu, &sub, &alt})
         for (TextMenuItem* item = m->pItems; item->pLabel; ++item)
             if ((item->Type == MENU_NAME || item->Type == MENU_STRING) &&
-                (!item->Value.pText || strnlen(item->Value.pText, MENU_TEXT_SIZE) >= size_t(MENU_TEXT_SIZE)))
+                (!item->Value.pText ||
+                 strnlen(item->Value.pText, MENU_TEXT_SIZE) >= size_t(MENU_TEXT_SIZE)))
                 abort();
 
     pOut = fopen(out.c_str(), "w");

@@ -8,35 +8,22 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "MenuSupport.h"
 #include "TextMenu/TextMenu.h"
 
 namespace {
-
-int actions = 0;
-int Count(TextMenu*, TextMenuItem*) {
-    ++actions;
-    return 0;
-}
-
-TextMenuItem Item(const char* label, int type) {
-    TextMenuItem item{};
-    item.pLabel = label;
-    item.Type = type;
-    item.SavedValue = -1;
-    return item;
-}
 
 void Visit(int, void* data) {
     ++*static_cast<long*>(data);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::HeadAndBody in = fuzz::SplitHead(data, size, 4096);
     std::string format = in.head;
     std::string condition(reinterpret_cast<const char*>(in.body), in.bodySize);
-    condition = condition.c_str();  // cut at a zero byte, as a C text is
+    condition = condition.c_str(); // cut at a zero byte, as a C text is
 
     char one[] = "_a,_b, c,_d";
     char two[] = "_x,_y,_z";
@@ -48,13 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One submenu per condition: the list can hold as many as the text has
     // blank-separated words.
     static TextMenu* subs[8192 + 1];
-    for (size_t i = 0; i < sizeof subs / sizeof subs[0]; ++i) subs[i] = i % 2 ? &subA : &subB;
+    for (size_t i = 0; i < sizeof subs / sizeof subs[0]; ++i)
+        subs[i] = i % 2 ? &subA : &subB;
 
-    TextMenuItem items[] = {Item("One", MENU_PICKONE), Item("Two", MENU_PICKONE),
-                            Item("Three", MENU_PICKONE), Item("Many", MENU_PICKMANY),
-                            Item("Count", MENU_INT),     Item("Text", MENU_STRING),
-                            Item("Sub", MENU_SUBMENU),   Item("Go", MENU_COMMAND),
-                            Item("Heading", MENU_TEXT),  Item("Real", MENU_REAL),
+    TextMenuItem items[] = {fuzz::Item("One", MENU_PICKONE),
+                            fuzz::Item("Two", MENU_PICKONE),
+                            fuzz::Item("Three", MENU_PICKONE),
+                            fuzz::Item("Many", MENU_PICKMANY),
+                            fuzz::Item("Count", MENU_INT),
+                            fuzz::Item("Text", MENU_STRING),
+                            fuzz::Item("Sub", MENU_SUBMENU),
+                            fuzz::Item("Go", MENU_COMMAND),
+                            fuzz::Item("Heading", MENU_TEXT),
+                            fuzz::Item("Real", MENU_REAL),
                             {}};
     items[0].pChoices = one;
     items[1].pChoices = two;
@@ -62,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     items[3].pChoices = many;
     items[0].pFormat = format.c_str();
     items[1].pFormat = format.c_str();
-    items[1].ActionFunc = Count;
-    items[7].ActionFunc = Count;
+    items[1].ActionFunc = fuzz::CountAction;
+    items[7].ActionFunc = fuzz::CountAction;
     items[6].pFormat = condition.c_str();
     items[6].Value.ppMenus = subs;
     TextMenu menu{"M", 0, nullptr, nullptr, nullptr, nullptr, items, 0};

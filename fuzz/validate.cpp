@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     (void)ready;
     size_t cut = 0;
-    while (cut < size && data[cut] != 0 && data[cut] != '\n') ++cut;
+    while (cut < size && data[cut] != 0 && data[cut] != '\n')
+        ++cut;
     std::string pattern(reinterpret_cast<const char*>(data), cut);
     std::string text;
     if (cut < size) text.assign(reinterpret_cast<const char*>(data) + cut + 1, size - cut - 1);
