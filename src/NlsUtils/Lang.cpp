@@ -112,14 +112,29 @@ static char* WordAt(const char* p) {
     return SaveStr("%.*s", int(n), p);
 }
 
-// The default code of a table, or none.
+// The word at p, or none when there is no word there (p at a blank, "=" or
+// the end): a code is never empty.
+static char* CodeAt(const char* p) {
+    char* word = WordAt(p);
+    if (word && !word[0]) {
+        PutMem(word);
+        word = nullptr;
+    }
+    return word;
+}
+
+// The default code of a table, or none. Only a line that begins with the
+// word "Default" names it: "Default" inside another word, or a line
+// "Default" with no code after it, names none.
 static char* DefaultCode(const char* table) {
-    const char* p = strstr(table, "Default");
-    if (!p || p[7] == '\n') return nullptr;
+    const char* p = table;
+    for (; (p = strstr(p, "Default")); p += 7)
+        if ((p == table || p[-1] == '\n') && (p[7] == ' ' || p[7] == '\t')) break;
+    if (!p) return nullptr;
     p += strcspn(p, " ");
     p += strspn(p, " \t");
     if (!*p || *p == '\n' || *p == '\r') return nullptr;
-    return WordAt(p);
+    return CodeAt(p);
 }
 
 // The code of the line holding the alias matched at match: the first word
@@ -130,7 +145,7 @@ static char* CodeOfMatch(const char* table, const char* match) {
     if (*eq != '=') return nullptr;
     const char* line = eq;
     while (line > table && line[-1] != '\n') line--;
-    return WordAt(line);
+    return CodeAt(line);
 }
 
 // The alias search: the search text (" LANG " or, cut at a ".", " LANG")

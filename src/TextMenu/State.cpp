@@ -177,20 +177,33 @@ bool TestFormatState(const char* list, int value) {
     return false;
 }
 
+// Types whose value is the integer `i`.
+static bool HoldsNumber(int type) {
+    return type == MENU_BREAK || type == MENU_GRID || type == MENU_PICKONE || type == MENU_PICKMANY ||
+           type == MENU_INT;
+}
+
 static bool GroupEnds(char del) {
     return del == '}' || del == ' ' || del == 0;
 }
 
 // A "P" target re-evaluates its own format; formats that point at each other
-// would otherwise recurse without end.
+// would otherwise recurse without end. Depth alone does not bound the work:
+// a format naming several targets that name several targets in turn grows
+// exponentially with the depth, so one outermost evaluation also runs at
+// most kMaxFormatRuns formats in all.
 constexpr int kMaxFormatDepth = 16;
+constexpr int kMaxFormatRuns = 1024;
 static int formatDepth = 0;
+static int formatRuns = 0;
 
 void ProcessStateFormat(TextMenu* menu, int index) {
     const int count = MenuItemCount(menu);
     if (index < 0 || index >= count) return;
     TextMenuItem* owner = &menu->pItems[index];
     if (!owner->pFormat || owner->State != 0 || formatDepth >= kMaxFormatDepth) return;
+    if (formatDepth == 0) formatRuns = 0;
+    if (++formatRuns > kMaxFormatRuns) return;
     ++formatDepth;
     char* cursor = const_cast<char*>(owner->pFormat);
     char group[TOKEN_BUF_SIZE];
@@ -221,7 +234,10 @@ void ProcessStateFormat(TextMenu* menu, int index) {
             case 'S': {
                 if (GroupEnds(del) || !GetTokenD(nullptr, kFormatDelims, &cursor, preset)) break;
                 del = chTokenDel;
-                if (!item) break;
+                // Only a value held as a number is preset: the value of a
+                // text, real or submenu item shares its place with a pointer
+                // or a float, which a number written there would wreck.
+                if (!item || !HoldsNumber(item->Type)) break;
                 if (match) {
                     if (item->SavedValue < 0) item->SavedValue = item->Value.i;
                     item->Value.i = atoi(preset);

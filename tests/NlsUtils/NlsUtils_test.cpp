@@ -77,6 +77,20 @@ TEST_F(NlsTest, LanguageFromTransConf) {
     EXPECT_EQ(nullptr, ParseTransFile("missing.conf"));
 }
 
+TEST_F(NlsTest, DefaultOnlyAsTheFirstWordOfALineAndNeverAnEmptyCode) {
+    // "Default" inside a word names no default (it used to name "", the
+    // word after it being "="); the table's own choice still holds.
+    WriteFile(dir_ / "trans.conf", "en_US = en_US eDefaultpt_BR = pt_BR\nDefault\n");
+    EXPECT_EQ("en_US", Choose("xx_XX"));
+    EXPECT_EQ("en_US", Choose("pt_BR")) << "the line's first word is its code";
+    WriteFile(dir_ / "trans.conf", "de_DE = de_DE\nDefault = fr_FR\n");
+    EXPECT_EQ("en_US", Choose("xx_XX"));
+    // A line that begins with "=" has no code: English.
+    WriteFile(dir_ / "trans.conf", "= it_IT\nDefault es_ES\n");
+    EXPECT_EQ("en_US", Choose("it_IT"));
+    EXPECT_EQ("es_ES", Choose("xx_XX"));
+}
+
 TEST_F(NlsTest, WithoutTransConfTheCoreDatabaseTableOrEnglish) {
     EXPECT_EQ("en_US", Choose("fr_FR"));
     Put("en_US/CoreString", "999_1", "fr_FR = fr_FR fr_CA\nDefault en_US\n");

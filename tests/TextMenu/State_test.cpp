@@ -112,6 +112,26 @@ TEST_F(MenuTest, StateFormatsHideDisableReevaluateAndPreset) {
     items[6].pFormat = "P*{0}";
     items[0].Value.i = 2;
     ProcessStateFormat(&menu, 0);
+    // A format naming itself many times over ends too, and soon: ten
+    // targets a level used to mean ten to the sixteenth re-evaluations.
+    const char* ownFormat = items[0].pFormat;
+    MenuActionFunc ownAction = items[0].ActionFunc;
+    items[0].pFormat = "P*{0,0,0,0,0,0,0,0,0,0}";
+    items[0].ActionFunc = Press;
+    pressed = 0;
+    ProcessStateFormat(&menu, 0);
+    EXPECT_GT(pressed, 0);
+    EXPECT_LE(pressed, 1024 * 10);
+    items[0].pFormat = ownFormat;
+    items[0].ActionFunc = ownAction;
+    // An "S" preset of a text item leaves its buffer alone (the number used
+    // to be written over the buffer's pointer); a number item takes it.
+    char* buffer = items[1].Value.pText;
+    items[0].pFormat = "S*{1.7,8.3}";
+    items[8].SavedValue = -1;
+    ProcessStateFormat(&menu, 0);
+    EXPECT_EQ(items[1].Value.pText, buffer);
+    EXPECT_EQ(items[8].Value.i, 3);
     // Targets outside the menu are passed over.
     items[0].pFormat = "H*{40,-3} N*{1}";
     ProcessStateFormat(&menu, 0);
