@@ -12,7 +12,7 @@ static const char Usage[] =
     "       helptty [-d DIR] --dump FILE   write the text of every page, each followed by a form feed line\n"
     "       helptty [-d DIR] --links FILE  write every offered link: page, start, end, kind, target\n"
     "A relative FILE is taken as given when it exists, else from DIR/help (DIR: -d, else\n"
-    "ORVIK_TOOLKIT_DIR, else the build's toolkit directory).\n";
+    "ORVIK_TOOLKIT_DIR, else the installed or built toolkit directory).\n";
 
 static int Bad(const char* what) {
     fprintf(stderr, "helptty: %s\n", what);

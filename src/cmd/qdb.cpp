@@ -38,7 +38,7 @@ constexpr char Usage[] =
     "  lang                            print the language chosen for LANG\n"
     "  msg NAME SET NUMBER [ARG...]    print message SET/NUMBER of language database NAME\n"
     "DB is a path beginning with \"/\" or \".\", or a name below DIR/db (DIR/db/DB.qdb).\n"
-    "DIR is the -d option's, else $ORVIK_TOOLKIT_DIR, else the build's toolkit directory.\n";
+    "DIR is the -d option's, else $ORVIK_TOOLKIT_DIR, else the installed or built toolkit directory.\n";
 
 int Fail(int status, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 int Fail(int status, const char* fmt, ...) {
