@@ -6,30 +6,26 @@
 #include "HelpTty/HelpTty.h"
 #include "MemMgr/MemMgr.h"
 #include "NlsUtils/NlsUtils.h"
+#include "utils/utils.h"
 
 static const char Usage[] =
     "usage: helptty [-d DIR] FILE[#NAME]   browse a help document (at page or anchor NAME)\n"
     "       helptty [-d DIR] --dump FILE   write the text of every page, each followed by a form feed line\n"
     "       helptty [-d DIR] --links FILE  write every offered link: page, start, end, kind, target\n"
+    "       helptty -h | --help | --version\n"
     "A relative FILE is taken as given when it exists, else from DIR/help (DIR: -d, else\n"
     "ORVIK_TOOLKIT_DIR, else the installed or built toolkit directory).\n";
 
-static int Bad(const char* what) {
-    fprintf(stderr, "helptty: %s\n", what);
-    fputs(Usage, stderr);
-    return 2;
-}
+static int Bad(const char* what) { return ToolBadUsage("%s", what); }
 
 int main(int argc, char** argv) {
     const char* dir = nullptr;
     const char* mode = nullptr;
     const char* name = nullptr;
+    ToolStart("helptty", Usage);
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
-        if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
-            fputs(Usage, stdout);
-            return 0;
-        }
+        ToolStandardOption(a);
         if (!strcmp(a, "-d")) {
             if (++i >= argc) return Bad("-d needs a directory");
             dir = argv[i];
@@ -37,7 +33,7 @@ int main(int argc, char** argv) {
             if (mode) return Bad("only one of --dump and --links");
             mode = a;
         } else if (a[0] == '-' && a[1]) {
-            return Bad("unknown option");
+            return ToolUnknownOption(a);
         } else if (name) {
             return Bad("only one document");
         } else {
@@ -49,8 +45,7 @@ int main(int argc, char** argv) {
     MemHold<char> path(HelpFindDocument(name, SetToolkitPath(dir)));
     HtmlFile* file = ParseHtmlFile(path, nullptr);
     if (!file) {
-        fprintf(stderr, "helptty: cannot read %s as a help document with a page\n", path.get());
-        return 1;
+        return ToolFail(TOOL_FAILED, "cannot read %s as a help document with a page", path.get());
     }
     if (mode && !strcmp(mode, "--dump")) {
         HelpWritePages(stdout, file);

@@ -15,6 +15,7 @@
 #include "MemMgr/MemMgr.h"
 #include "NlsUtils/NlsUtils.h"
 #include "setup/setup.h"
+#include "utils/utils.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ constexpr int ERR_SIZE = 512;
 
 constexpr char Usage[] =
     "usage: qdb [-d DIR] COMMAND ARGS...\n"
+    "       qdb -h | --help | --version\n"
     "  get DB KEY                      print the record's data\n"
     "  put DB KEY TEXT                 store TEXT followed by a zero byte\n"
     "  put DB KEY -f FILE              store the file's bytes exactly\n"
@@ -42,16 +44,15 @@ constexpr char Usage[] =
 
 int Fail(int status, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 int Fail(int status, const char* fmt, ...) {
-    fputs("qdb: ", stderr);
+    char what[ERR_SIZE];
     va_list ap;
     va_start(ap, fmt);
-    vfprintf(stderr, fmt, ap);
+    vsnprintf(what, sizeof what, fmt, ap);
     va_end(ap);
-    fputc('\n', stderr);
-    return status;
+    return ToolFail(status, "%s", what);
 }
 
-int BadUsage(const char* what) { return Fail(EXIT_USAGE, "%s (qdb -h for usage)", what); }
+int BadUsage(const char* what) { return ToolBadUsage("%s", what); }
 
 bool DbExists(const char* name) {
     char path[DB_PATH_SIZE];
@@ -230,16 +231,15 @@ int CmdMsg(int argc, char** args) {
 int main(int argc, char** argv) {
     const char* dir = nullptr;
     int i = 1;
+    ToolStart("qdb", Usage);
     for (; i < argc && argv[i][0] == '-'; i++) {
-        if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
-            fputs(Usage, stdout);
-            return 0;
-        }
+        ToolStandardOption(argv[i]);
         if (strcmp(argv[i], "-d") == 0 && i + 1 < argc) {
             dir = argv[++i];
             continue;
         }
-        return BadUsage(strcmp(argv[i], "-d") == 0 ? "-d needs a directory" : "unknown option");
+        if (strcmp(argv[i], "-d") == 0) return BadUsage("-d needs a directory");
+        return ToolUnknownOption(argv[i]);
     }
     SetToolkitPath(dir);
     if (i >= argc) return BadUsage("no command");

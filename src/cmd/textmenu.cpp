@@ -16,17 +16,14 @@ static const char kUsage[] =
     "usage: textmenu [-d DIR] [-s SETTINGS] [-n] [-o OUT] FILE\n"
     "       textmenu [-d DIR] -y QUESTION\n"
     "       textmenu [-d DIR] -p PROMPT\n"
+    "       textmenu -h | --help | --version\n"
     "Runs the first menu of the menu file FILE and writes NAME=VALUE for every\n"
     "named item to OUT (standard error without -o). -s loads the settings file\n"
     "SETTINGS first; -n applies without showing the menu. -y asks QUESTION and\n"
     "exits 0 for y, 1 for n; -p reads a pass phrase without echo and prints it.\n"
     "-d names the toolkit's data directory (the message catalogue).\n";
 
-[[noreturn]] static void BadUsage(const char* what) {
-    fprintf(stderr, "textmenu: %s\n", what);
-    fputs(kUsage, stderr);
-    exit(2);
-}
+[[noreturn]] static void BadUsage(const char* what) { exit(ToolBadUsage("%s", what)); }
 
 static int WriteValues(const char* outPath) {
     if (!outPath) return WriteMenuValues(stderr) ? 0 : 1;
@@ -46,24 +43,21 @@ static int WriteValues(const char* outPath) {
 }
 
 int main(int argc, char** argv) {
-    my_name = "textmenu";
+    ToolStart("textmenu", kUsage);
     const char* dir = nullptr;
     const char* settings = nullptr;
     const char* outPath = nullptr;
     const char* question = nullptr;
     const char* prompt = nullptr;
     bool interactive = true;
-    for (int i = 1; i < argc; ++i)
-        if (!strcmp(argv[i], "--help")) {
-            fputs(kUsage, stdout);
-            return 0;
-        }
+    if (argc > 1 && !strncmp(argv[1], "--", 2)) {
+        ToolStandardOption(argv[1]);
+        exit(ToolUnknownOption(argv[1]));
+    }
     int opt;
     while ((opt = getopt(argc, argv, ":hd:s:no:y:p:")) != -1) {
         switch (opt) {
-        case 'h':
-            fputs(kUsage, stdout);
-            return 0;
+        case 'h': ToolStandardOption("-h"); break;
         case 'd': dir = optarg; break;
         case 's': settings = optarg; break;
         case 'n': interactive = false; break;
@@ -71,7 +65,11 @@ int main(int argc, char** argv) {
         case 'y': question = optarg; break;
         case 'p': prompt = optarg; break;
         case ':': BadUsage("an option needs its value");
-        default: BadUsage("unknown option");
+        default: {
+            char what[32];
+            snprintf(what, sizeof what, "unknown option -%c", optopt);
+            BadUsage(what);
+        }
         }
     }
     const int rest = argc - optind;

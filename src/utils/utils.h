@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <dirent.h>
+#include <climits>
+#include <sys/types.h>
 
 #define ORVIK_PRINTF(f, a) __attribute__((format(printf, f, a)))
 
@@ -149,6 +151,28 @@ void errormsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);
 [[noreturn]] void exit_app(int status);
 void ResetLogForTests();  // test hook: the next message starts a new log
 
+// ================================================ Command-line tools
+// The suite's tools share these conventions. Statuses: 0 done; 1 what was
+// asked for failed or is not there; 2 bad usage or bad input; 3 stopped by
+// the user, or input ended.
+constexpr int TOOL_OK = 0;
+constexpr int TOOL_FAILED = 1;
+constexpr int TOOL_USAGE = 2;
+constexpr int TOOL_STOPPED = 3;
+extern const char ToolVersionText[];  // the package's version, "4.10.33"
+// Names the tool (my_name) and keeps its usage text for -h/--help.
+void ToolStart(const char* name, const char* usage);
+void ToolPrintUsage();    // the usage, on standard output
+void ToolPrintVersion();  // "NAME VERSION", on standard output
+// -h, --help and --version print and end the program with status 0 (1 when
+// standard output cannot be written); any other argument gives false.
+bool ToolStandardOption(const char* arg);
+// "NAME: what" on standard error; returns status.
+int ToolFail(int status, const char* fmt, ...) ORVIK_PRINTF(2, 3);
+// "NAME: what (NAME -h for usage)" on standard error; returns TOOL_USAGE.
+int ToolBadUsage(const char* fmt, ...) ORVIK_PRINTF(1, 2);
+int ToolUnknownOption(const char* option);  // "unknown option OPTION", as above
+
 // ============================================ File creation and removal
 void CreateFile(const char* path, const char* name, const char* mode, const char* owner,
                 const char* group);
@@ -157,6 +181,29 @@ bool CreateTextFile(const char* path, const char* mode, int perm, const char* fm
 void DeleteFile(const char* dir, const char* name);
 void DeleteFile_(const char* path, const char* name);
 void RenameFile(const char* dir, const char* name, const char* newName);
+
+// ============================================ Files replaced whole
+// TARGET's replacement is written as a new file beside it, TARGET followed by
+// suffix ("_new"), and renamed over it on commit, so that a reader sees the
+// old file or the new one and a failure leaves the old one. Whatever lies at
+// the temporary name is removed first and the file is made with
+// O_EXCL|O_NOFOLLOW|O_NONBLOCK: nothing planted there (a file, a link, a
+// FIFO) is ever written into. The replacement takes an existing target's
+// mode and, as root, its owner and group; a new target gets newMode less the
+// umask. A symbolic link target is followed and the file it names replaced,
+// so that the link stays. A target that is not a regular file (FIFO, device,
+// directory) is refused with EINVAL.
+struct Replacement {
+    int fd;                   // the new file, open for writing
+    char target[PATH_MAX];    // the file replaced (a link's target)
+    char temp[PATH_MAX + 16]; // target + suffix
+};
+// False, with errno, when the replacement cannot be begun (nothing is left).
+bool ReplaceBegin(Replacement* r, const char* target, const char* suffix, mode_t newMode);
+// Closes the file (after fsync when durable) and renames it into place; on
+// failure, with errno, the temporary file is removed and the target is as it was.
+bool ReplaceCommit(Replacement* r, bool durable);
+void ReplaceAbort(Replacement* r);  // closes and removes the temporary file
 
 // ========================================== Print-subsystem detection
 bool SniffLprng();  // the located lpd reports "LPRng" for -V
