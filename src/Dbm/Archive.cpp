@@ -10,17 +10,14 @@
 #include <cstring>
 
 #include "Dbm/Dbm.h"
+#include "utils/utils.h"
 
-// Makes every missing directory above the file path.
-static void MakeParentDirs(const char* path) {
-    char dir[DB_PATH_SIZE];
-    snprintf(dir, sizeof dir, "%s", path);
-    for (char* p = dir + 1; *p; p++) {
-        if (*p != '/') continue;
-        *p = 0;
-        mkdir(dir, 0777);
-        *p = '/';
-    }
+bool flDbmQuiet = false;
+
+void DbmWriteFailed(const char* name) {
+    const int e = errno;
+    if (!flDbmQuiet) fprintf(stderr, "ERROR: Can't write to %s\n", name);
+    errno = e;
 }
 
 static bool WriteAll(int fd, const uint8_t* bytes, int32_t len) {
@@ -35,36 +32,45 @@ static bool WriteAll(int fd, const uint8_t* bytes, int32_t len) {
 }
 
 bool DbmWriteReplacement(const char* path, const uint8_t* bytes, int32_t len, const char* name) {
-    char fresh[DB_PATH_SIZE];
-    int n = snprintf(fresh, sizeof fresh, "%s_new", path);
-    bool ok = n > 0 && n < int(sizeof fresh);
+    DbmMakeParentDirs(path);
+    // A new file at PATH_new, made exclusively; the database's mode and
+    // owner go over to it before it is renamed into place.
+    Replacement r;
+    bool ok = ReplaceBegin(&r, path, "_new", 0666);
     if (ok) {
-        MakeParentDirs(fresh);
-        int fd = open(fresh, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-        ok = fd >= 0;
+        ok = WriteAll(r.fd, bytes, len);
         if (ok) {
-            ok = WriteAll(fd, bytes, len);
-            ok = close(fd) == 0 && ok;
-            if (ok) ok = rename(fresh, path) == 0;
-            if (!ok) unlink(fresh);
+            ok = ReplaceCommit(&r, false);
+        } else {
+            const int e = errno;
+            ReplaceAbort(&r);
+            errno = e;
         }
     }
-    if (!ok) fprintf(stderr, "ERROR: Can't write to %s\n", name);
+    if (!ok) {
+        const int e = errno;
+        DbmWriteFailed(name);
+        errno = e;
+    }
     return ok;
 }
 
 int DbmTArchiveDb(DbTHandle* h) {
     if (!h || !h->pName) return 0;
-    if (h->dbType == DB_TYPE_HEADED && h->pImage && h->imageLen >= DB_HEADER_SIZE)
-        DbmWriteHeader(h);
     char path[DB_PATH_SIZE];
-    if (h->flUnread || !DbmFilePath(h->pName, path, sizeof path)) {
-        fprintf(stderr, "ERROR: Can't write to %s\n", h->pName);
+    // Under the lock; taken here (and the file re-read) when no change holds it.
+    if (!DbmFilePath(h->pName, path, sizeof path)) {
+        DbmWriteFailed(h->pName);
+        errno = ENAMETOOLONG;
         return 0;
     }
-    if (!DbmWriteReplacement(path, h->pImage, h->pImage ? h->imageLen : 0, h->pName)) return 0;
+    if (!DbmBeginWrite(h)) return 0;
+    if (h->dbType == DB_TYPE_HEADED && h->pImage && h->imageLen >= DB_HEADER_SIZE)
+        DbmWriteHeader(h);
+    bool ok = DbmWriteReplacement(path, h->pImage, h->pImage ? h->imageLen : 0, h->pName);
     // The file now holds the image: no re-read of our own write.
     struct stat st;
-    if (stat(path, &st) == 0) DbmKeepIdentity(h, st);
-    return 1;
+    if (ok && stat(path, &st) == 0) DbmKeepIdentity(h, st);
+    DbmEndWrite(h);
+    return ok ? 1 : 0;
 }

@@ -68,6 +68,8 @@ struct DbTHandle {
     struct DbIndexSlot* pIndex;  // open addressing over the keys' hashes
     int32_t indexSize;     // slots, a power of two; 0 when there is no index
     int32_t indexCount;    // keys held
+    int32_t damagedAt;     // offset of the record the file's walk broke off at, -1 none
+    int lockFd;            // the write lock: the database file (its directory before it exists), -1 none
 };
 
 // One record of a walk.
@@ -153,6 +155,10 @@ void DbmCreate();
 void DbmDelete();
 
 extern bool flDbmPathMode;  // names are full file paths
+// Off: a failed write prints "ERROR: Can't write to NAME" on standard
+// error. A tool that reports in its own words switches it on.
+extern bool flDbmQuiet;
+void DbmWriteFailed(const char* name);  // that line, unless quiet; errno kept
 
 // -------------------------------------------------------------- check
 // What a walk over a database file found, without changing it.
@@ -164,6 +170,11 @@ struct DbCheckReport {
 };
 // Walks the file of database name; false when there is no such file.
 bool DbmCheckFile(const char* name, DbCheckReport* report);
+// Writes the records of database name that lie before any damage to the new
+// file out (which must not exist), in the database's format with the header's
+// count made right. False, with errno, when name cannot be read or out
+// cannot be made; out is then not left behind.
+bool DbmSalvageFile(const char* name, const char* out, DbCheckReport* report);
 
 // ------------------------------------------------------ inner operations
 // Shared by the module's files, visible for the tests.
@@ -187,3 +198,13 @@ int DbmPurgeImage(DbTHandle* handle, const char* key, bool prefix);
 bool DbmWriteReplacement(const char* path, const uint8_t* bytes, int32_t len, const char* name);
 void DbmIndexAdd(DbTHandle* handle, const char* key, int32_t start);
 void DbmDropIndex(DbTHandle* handle);
+
+// The writers' lock (Lock.cpp). DbmBeginWrite takes it, unless held, and
+// re-reads the file under it (also with DB_KEEP); false, with errno, when the
+// path is no regular file, cannot be locked, or holds a damaged or unreadable
+// file (nothing is then written). A write-through change lets go of it when
+// it is done; a deferred handle holds it from its first change until
+// DbmTArchiveDb or DbTClose. DbmEndWrite lets go.
+bool DbmBeginWrite(DbTHandle* handle);
+void DbmEndWrite(DbTHandle* handle);
+void DbmMakeParentDirs(const char* path);  // every missing directory above the file path

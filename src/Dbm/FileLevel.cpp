@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -32,6 +33,26 @@ static DbTHandle* OpenFileHandle(const char* name) {
     return h;
 }
 
+// The same for a write: the lock is taken and the file read under it; none
+// when the file cannot be written (no regular file, damaged, unreadable).
+static DbTHandle* OpenForWrite(const char* name) {
+    DbTHandle* h = DbTOpen(name, DB_KEEP | DB_DEFER);
+    if (!h) return nullptr;
+    if (!DbmBeginWrite(h)) {
+        const int e = errno;
+        bool pathMode = flDbmPathMode;
+        DbTClose(h);
+        flDbmPathMode = pathMode;
+        errno = e;
+        return nullptr;
+    }
+    if (h->dbType == DB_TYPE_NEW) {
+        DbTSetDbType(h, DB_TYPE_HEADERLESS);
+        h->imageLen = 0;
+    }
+    return h;
+}
+
 // Closes without leaving path mode, which lasts until a handle of the
 // application is closed.
 static void CloseFileHandle(DbTHandle* h) {
@@ -42,7 +63,7 @@ static void CloseFileHandle(DbTHandle* h) {
 
 int DbmPutRecord(const char* name, const char* key, const void* data, int n) {
     if (!name || !key || !data || n <= 0) return 0;
-    DbTHandle* h = OpenFileHandle(name);
+    DbTHandle* h = OpenForWrite(name);
     if (!h) return 0;
     int ok = DbmTPutRecord(h, key, data, n) && DbmTArchiveDb(h);
     CloseFileHandle(h);
@@ -51,7 +72,7 @@ int DbmPutRecord(const char* name, const char* key, const void* data, int n) {
 
 static int DeleteFromFile(const char* name, const char* key, bool prefix) {
     if (!name || !key || !key[0] || !FileExists(name)) return 0;
-    DbTHandle* h = OpenFileHandle(name);
+    DbTHandle* h = OpenForWrite(name);
     if (!h) return 0;
     int ok = !DbmPurgeImage(h, key, prefix) || DbmTArchiveDb(h);
     CloseFileHandle(h);

@@ -115,6 +115,7 @@ static void ClearImage(DbTHandle* h) {
     h->cursor = h->walkPos = h->recordCount = 0;
     h->flChanged = 0;
     h->dbType = DB_TYPE_NEW;
+    h->damagedAt = -1;
     DbmDropIndex(h);
 }
 
@@ -123,12 +124,17 @@ static bool ReadImage(DbTHandle* h, const char* path, long size) {
     if (size <= 0 || size > INT32_MAX) return false;
     for (int attempt = 0; attempt < DB_OPEN_TRIES; attempt++) {
         if (attempt) sleep(1);
-        int fd = open(path, O_RDONLY | O_CLOEXEC);
+        int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         // Only a passing failure is worth another attempt.
         if (fd < 0 && (errno == EACCES || errno == EPERM || errno == ENOENT || errno == ENOTDIR ||
                        errno == ELOOP))
             return false;
         if (fd < 0) continue;
+        struct stat st;
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // swapped for a FIFO or device
+            close(fd);
+            return false;
+        }
         if (!DbmReserve(h, size)) {
             close(fd);
             return false;
@@ -147,6 +153,17 @@ static bool ReadImage(DbTHandle* h, const char* path, long size) {
         }
     }
     return false;
+}
+
+// One walk over a fresh image: a record that runs past the end (or whose
+// key does not fit in it) cuts the image there, and the file is known as
+// damaged at that offset, so that no write throws away what lies behind it.
+static void NoteDamage(DbTHandle* h) {
+    int32_t fullLen = h->imageLen;
+    DbRecordView v;
+    for (int ok = DbmFirstRecord(h, &v); ok; ok = DbmNextRecord(h, &v)) {
+    }
+    if (h->imageLen < fullLen) h->damagedAt = h->imageLen;
 }
 
 void DbmKeepIdentity(DbTHandle* h, const struct stat& st) {
@@ -186,6 +203,7 @@ void DbTUpDate(DbTHandle* h) {
     DbmKeepIdentity(h, st);
     if (h->imageLen < DB_MAGIC_TEST || memcmp(h->pImage, DB_MAGIC, DB_MAGIC_TEST) != 0) {
         DbTSetDbType(h, DB_TYPE_HEADERLESS);
+        NoteDamage(h);
         return;
     }
     // The count is the decimal text from offset 6, within the header.
@@ -200,6 +218,7 @@ void DbTUpDate(DbTHandle* h) {
         h->imageLen = DB_HEADER_SIZE;
         DbmWriteHeader(h);
     }
+    NoteDamage(h);
 }
 
 DbTHandle* DbTOpen(const char* name, unsigned flags) {
@@ -208,6 +227,8 @@ DbTHandle* DbTOpen(const char* name, unsigned flags) {
     if (!h) return nullptr;
     h->pName = SaveStr_(name);
     h->flChanged = 0;
+    h->damagedAt = -1;
+    h->lockFd = -1;
     h->flags = flags;
     DbTUpDate(h);
     return h;
@@ -216,6 +237,7 @@ DbTHandle* DbTOpen(const char* name, unsigned flags) {
 void DbTClose(DbTHandle* h) {
     flDbmPathMode = false;
     if (!h) return;
+    DbmEndWrite(h);
     PutMem(h->pImage);
     PutMem(h->pIndex);
     PutMem(h->pName);
@@ -425,34 +447,36 @@ int DbmFindRecord(DbTHandle* h, const char* key, DbRecordView* v) {
 
 int PurgeTRecord(DbTHandle* h, const char* key, bool prefix) {
     if (!h || !key || !key[0]) return 0;
-    DbTRefreshUnlessKept(h);
-    return DbmPurgeImage(h, key, prefix);
+    if (!DbmBeginWrite(h)) return 0;
+    int removed = DbmPurgeImage(h, key, prefix);
+    if (!removed && !(h->flags & DB_DEFER)) DbmEndWrite(h);
+    return removed;
 }
 
+// One pass: every record kept is moved down once, behind the walk, so that
+// removing k of n records costs one walk over the image whatever k is.
 int DbmPurgeImage(DbTHandle* h, const char* key, bool prefix) {
     if (!h->pImage) return 0;
     size_t n = strlen(key);
     DbRecordView v;
     if (!prefix && !DbmFindRecord(h, key, &v)) return 0;  // the index knows every key
-    int removed = 0;
-    for (int ok = DbmFirstRecord(h, &v); ok;) {
+    int32_t kept = h->dbType == DB_TYPE_HEADERLESS ? 0 : DB_HEADER_SIZE;
+    int32_t removed = 0;
+    for (int ok = DbmFirstRecord(h, &v); ok; ok = DbmNextRecord(h, &v)) {
+        int32_t len = int32_t(v.L) + 2;
         bool match = v.pKey && (prefix ? strncmp(v.pKey, key, n) == 0
                                        : v.K == n + 1 && memcmp(v.pKey, key, n) == 0);
-        if (!match) {
-            ok = DbmNextRecord(h, &v);
+        if (match) {
+            removed++;
             continue;
         }
-        int32_t len = int32_t(v.L) + 2;
-        memmove(h->pImage + v.start, h->pImage + v.start + len, size_t(h->imageLen - v.start - len));
-        h->imageLen -= len;
-        if (h->recordCount > 0) h->recordCount--;
-        removed = 1;
-        h->walkPos = v.start;
-        ok = DbmNextRecord(h, &v);
+        if (kept != v.start) memmove(h->pImage + kept, h->pImage + v.start, size_t(len));
+        kept += len;
     }
-    if (removed) {
-        DbmDropIndex(h);
-        h->flChanged = 1;
-    }
-    return removed;
+    if (!removed) return 0;
+    h->imageLen = kept;
+    h->recordCount = h->recordCount > removed ? h->recordCount - removed : 0;
+    DbmDropIndex(h);
+    h->flChanged = 1;
+    return 1;
 }

@@ -13,12 +13,15 @@ int DbmTPutRecord(DbTHandle* h, const char* key, const void* data, int n) {
     int K = int(keyLen) + 1;
     int64_t L = int64_t(K) + n + 2;
     if (L > DB_MAX_L) return 0;  // no reader could follow a longer record
-    DbTRefreshUnlessKept(h);
+    if (!DbmBeginWrite(h)) return 0;
 
     // Room first, so that a put that cannot grow the image changes nothing.
     bool headed = h->dbType != DB_TYPE_HEADERLESS;
     int64_t base = h->imageLen == 0 && headed ? DB_HEADER_SIZE : h->imageLen;
-    if (!DbmReserve(h, base + L + 2)) return 0;
+    if (!DbmReserve(h, base + L + 2)) {
+        if (!(h->flags & DB_DEFER)) DbmEndWrite(h);
+        return 0;
+    }
     if (h->dbType == DB_TYPE_NEW) DbTSetDbType(h, DB_TYPE_HEADED);
     DbmPurgeImage(h, key, false);
     if (h->imageLen == 0 && headed) {

@@ -6,6 +6,10 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <sys/types.h>
+#include <cstdint>
+#include <cstddef>
 
 #include "Dbm/Dbm.h"
 #include "MemMgr/MemMgr.h"
@@ -74,14 +78,52 @@ int NlsFormatSignature(const char* fmt, char* sig, int size) {
     return count;
 }
 
+constexpr long NLS_MAX_FIELD = 4096;  // the widest field and longest precision a message may ask for
+
+// Whether the conversion conv (a whole "%...X") can be filled from a word:
+// its width and precision at most NLS_MAX_FIELD, and its length modifier
+// one whose type the words are converted to. Else why, naming conv.
+static bool ConversionFits(const char* conv, char kind, char* err, int errSize) {
+    const char* p = conv + 1;
+    p += strspn(p, "-+ #0'");
+    for (int field = 0; field < 2; field++) {
+        long value = 0;
+        while (*p >= '0' && *p <= '9') {
+            if (value <= NLS_MAX_FIELD) value = value * 10 + (*p - '0');
+            p++;
+        }
+        if (value > NLS_MAX_FIELD) {
+            snprintf(err, size_t(errSize), "the conversion %s asks for a field above %ld", conv,
+                     NLS_MAX_FIELD);
+            return false;
+        }
+        if (field == 0 && *p != '.') break;
+        if (field == 0) p++;
+    }
+    std::string_view mod(p, strcspn(p, "diouxXeEfFgGaAcsp"));
+    static constexpr std::string_view Ints[] = {"", "hh", "h", "l", "ll", "j", "z", "t"};
+    static constexpr std::string_view Reals[] = {"", "l", "L"};
+    bool fits = false;
+    if (strchr("diouxX", kind))
+        for (std::string_view m : Ints) fits = fits || m == mod;
+    else if (strchr("eEfFgGaA", kind))
+        for (std::string_view m : Reals) fits = fits || m == mod;
+    else
+        fits = mod.empty() && kind != 'p';
+    if (!fits)
+        snprintf(err, size_t(errSize), "the conversion %s has a length modifier no argument is given as",
+                 conv);
+    return fits;
+}
+
 // One conversion filled from a command-line word, by the argument type the
-// conversion takes.
+// conversion takes (ConversionFits has passed it).
 static bool FormatOne(FILE* out, const char* conv, char kind, const char* word, char* err,
                       int errSize) {
     char* end = nullptr;
     errno = 0;
-    bool isLong = strstr(conv, "l") != nullptr || strchr(conv, 'j') || strchr(conv, 'z') ||
-                  strchr(conv, 't') || strchr(conv, 'q');
+    std::string_view mod(conv + 1 + strspn(conv + 1, "-+ #0'.0123456789"));
+    mod = mod.substr(0, mod.size() - 1);
     switch (kind) {
     case 'd':
     case 'i':
@@ -91,10 +133,12 @@ static bool FormatOne(FILE* out, const char* conv, char kind, const char* word, 
     case 'X': {
         long long v = strtoll(word, &end, 0);
         if (end == word || *end || errno) break;
-        if (isLong)
-            fprintf(out, conv, v);
-        else
-            fprintf(out, conv, int(v));
+        if (mod == "ll") fprintf(out, conv, v);
+        else if (mod == "l") fprintf(out, conv, long(v));
+        else if (mod == "j") fprintf(out, conv, intmax_t(v));
+        else if (mod == "z") fprintf(out, conv, ssize_t(v));
+        else if (mod == "t") fprintf(out, conv, ptrdiff_t(v));
+        else fprintf(out, conv, int(v));
         return true;
     }
     case 'e':
@@ -107,10 +151,8 @@ static bool FormatOne(FILE* out, const char* conv, char kind, const char* word, 
     case 'A': {
         long double v = strtold(word, &end);
         if (end == word || *end) break;
-        if (strchr(conv, 'L'))
-            fprintf(out, conv, v);
-        else
-            fprintf(out, conv, double(v));
+        if (mod == "L") fprintf(out, conv, v);
+        else fprintf(out, conv, double(v));
         return true;
     }
     case 'c':
@@ -164,6 +206,15 @@ bool NlsPrintArgs(FILE* out, const char* fmt, int argc, char** argv, char* err, 
             size_t len;
             ScanConversion(p, &len, one, sizeof one, &kind);
             snprintf(conv, sizeof conv, "%.*s", int(len), p);
+            if (len >= sizeof conv) {
+                snprintf(err, size_t(errSize), "the conversion %s... is too long", conv);
+                if (sink != out) fclose(sink);
+                return false;
+            }
+            if (!ConversionFits(conv, kind, err, errSize)) {
+                if (sink != out) fclose(sink);
+                return false;
+            }
             if (!FormatOne(sink, conv, kind, argv[arg++], err, errSize)) {
                 if (sink != out) fclose(sink);
                 return false;
@@ -308,23 +359,57 @@ int CatalogueImport(DbTHandle* db, FILE* in, const char* source, DbTHandle* ref,
     return records;
 }
 
-// The escaped catalogue form of bytes.
+// ---------------------------------------------------------- terminal
+
+size_t NlsNextChar(const char* text, size_t n, bool* control) {
+    const auto* p = reinterpret_cast<const uint8_t*>(text);
+    uint8_t c = p[0];
+    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 1;
+    if (len > n) len = 1;
+    for (size_t i = 1; i < len; i++)
+        if ((p[i] & 0xC0) != 0x80) len = 1;  // no UTF-8 sequence: its bytes stand alone
+    if (len == 1) *control = (c < 0x20 && c != '\t' && c != '\n') || (c >= 0x7F && c <= 0x9F);
+    else *control = len == 2 && c == 0xC2 && p[1] <= 0x9F;
+    return len;
+}
+
+void NlsWriteShown(FILE* out, const char* p, size_t n) {
+    while (n > 0) {
+        bool control;
+        size_t len = NlsNextChar(p, n, &control);
+        for (size_t i = 0; i < len; i++)
+            if (control) fprintf(out, "\\x%02X", uint8_t(p[i]));
+            else fputc(p[i], out);
+        p += len;
+        n -= len;
+    }
+}
+
+// The escaped catalogue form of bytes: no control character is written.
 static void WriteEscaped(FILE* out, const uint8_t* p, int n) {
-    for (int i = 0; i < n; i++) {
+    for (int i = 0; i < n;) {
         uint8_t c = p[i];
+        bool control;
+        size_t len = NlsNextChar(reinterpret_cast<const char*>(p + i), size_t(n - i), &control);
         if (c == '\n') fputs("\\n", out);
         else if (c == '\t') fputs("\\t", out);
         else if (c == '\r') fputs("\\r", out);
         else if (c == '\\') fputs("\\\\", out);
-        else if (c < 0x20 || c == 0x7f) fprintf(out, "\\x%02X", c);
-        else fputc(c, out);
+        else if (control)
+            for (size_t k = 0; k < len; k++) fprintf(out, "\\x%02X", p[i + k]);
+        else fwrite(p + i, 1, len, out);
+        i += int(len);
     }
 }
 
-int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize) {
+int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize, bool shown) {
     DbTRefreshUnlessKept(db);
     DbRecordView v;
-    int32_t fullLen = db->imageLen;
+    if (db->damagedAt >= 0) {
+        snprintf(err, size_t(errSize), "damaged: the record at offset %ld runs past the end",
+                 long(db->damagedAt));
+        return -1;
+    }
     // Every key must be writable as catalogue text before anything is written.
     for (int ok = DbmFirstRecord(db, &v); ok; ok = DbmNextRecord(db, &v)) {
         if (!v.pKey || v.K > DB_KEY_BUF_SIZE || v.pKey[0] == '#' || strpbrk(v.pKey, "\t\n\r")) {
@@ -333,11 +418,6 @@ int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize) {
             return -1;
         }
     }
-    if (db->imageLen < fullLen) {
-        snprintf(err, size_t(errSize), "damaged: the record at offset %ld runs past the end",
-                 long(db->imageLen));
-        return -1;
-    }
     MemHold<uint8_t> data(static_cast<uint8_t*>(GetMem(DB_COPY_SIZE)));
     if (!data) {
         snprintf(err, size_t(errSize), "%s", common_109);
@@ -345,7 +425,8 @@ int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize) {
     }
     int records = 0;
     for (int ok = DbmFirstRecord(db, &v); ok; ok = DbmNextRecord(db, &v)) {
-        fputs(v.pKey, out);
+        if (shown) NlsWriteShown(out, v.pKey, strlen(v.pKey));
+        else fputs(v.pKey, out);
         fputc('\t', out);
         int n = DbmRecordData(db, &v, data.get());
         bool text = n > 0 && data[n - 1] == 0 && !memchr(data.get(), 0, size_t(n - 1));

@@ -93,4 +93,14 @@ int CatalogueImport(DbTHandle* db, FILE* in, const char* source, DbTHandle* ref,
 // Writes every record of db as catalogue text, in file order; the number of
 // records, or -1 with why in err (nothing written) when a key cannot be
 // written as catalogue text or the file is damaged.
-int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize);
+// Keys are written as they stand (the catalogue takes them so); to a
+// terminal (shown true) their control characters are shown as \xHH.
+int CatalogueExport(DbTHandle* db, FILE* out, char* err, int errSize, bool shown = false);
+
+// Text for a terminal. The length of the character at p (n > 0 bytes left):
+// a whole UTF-8 sequence, else one byte; control is set for a control
+// character: C0 but tab and line feed, DEL, C1 as a byte or as UTF-8
+// U+0080 to U+009F.
+size_t NlsNextChar(const char* p, size_t n, bool* control);
+// Writes n bytes with every control character shown as \xHH of its bytes.
+void NlsWriteShown(FILE* out, const char* p, size_t n);

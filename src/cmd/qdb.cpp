@@ -37,9 +37,11 @@ constexpr char Usage[] =
     "                                  printf conversions of REF's text of its key\n"
     "  export DB                       write every record as catalogue text\n"
     "  check DB                        report the file's format and records\n"
+    "  salvage DB OUT                  write the records before a damaged one to the new file OUT\n"
     "  lang                            print the language chosen for LANG\n"
     "  msg NAME SET NUMBER [ARG...]    print message SET/NUMBER of language database NAME\n"
-    "DB is a path beginning with \"/\" or \".\", or a name below DIR/db (DIR/db/DB.qdb).\n"
+    "DB is a path beginning with \"/\" (\".qdb\" added when it holds no \".\") or \".\",\n"
+    "or a name below DIR/db (DIR/db/DB.qdb).\n"
     "DIR is the -d option's, else $ORVIK_TOOLKIT_DIR, else the installed or built toolkit directory.\n";
 
 int Fail(int status, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -60,13 +62,54 @@ bool DbExists(const char* name) {
     return DbmFilePath(name, path, sizeof path) && stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Why the database name is not there, in words a user can act on.
+int NoDatabase(const char* name) {
+    char path[DB_PATH_SIZE];
+    struct stat st;
+    if (!DbmFilePath(name, path, sizeof path)) return Fail(EXIT_MISSING, "no database %s: name too long", name);
+    if (stat(path, &st) == 0) return Fail(EXIT_MISSING, "%s: not a regular file", path);
+    if (name[0] == '/' || name[0] == '.') return Fail(EXIT_MISSING, "no database %s", path);
+    MemHold<char> db(SaveStr("%s/db", pToolPath));
+    if (stat(pToolPath, &st) != 0) return Fail(EXIT_MISSING, "no database %s: no directory %s", name, pToolPath);
+    if (stat(db, &st) != 0)
+        return Fail(EXIT_MISSING, "no database %s: %s holds no db directory", name, pToolPath);
+    if (stat(name, &st) == 0)
+        return Fail(EXIT_MISSING, "no database %s (looked for %s; for the file here write ./%s)", name,
+                    path, name);
+    return Fail(EXIT_MISSING, "no database %s (looked for %s)", name, path);
+}
+
+int Damaged(const char* name, long offset) {
+    return Fail(EXIT_MISSING, "%s: damaged: the record at offset %ld runs past the end", name, offset);
+}
+
 // The handle of an existing database; none, with the message, when missing.
 DbTHandle* OpenExisting(const char* name, unsigned flags) {
     if (!DbExists(name)) {
-        Fail(EXIT_MISSING, "no database %s", name);
+        NoDatabase(name);
         return nullptr;
     }
     return DbTOpen(name, flags);
+}
+
+// A write that failed, in the words of what stood in its way.
+int WriteFailed(DbTHandle* h, const char* name, const char* what) {
+    if (h && h->damagedAt >= 0) return Damaged(name, h->damagedAt);
+    if (errno == EINVAL) {
+        char path[DB_PATH_SIZE];
+        struct stat st;
+        bool db = DbmFilePath(name, path, sizeof path) && stat(path, &st) == 0 && !S_ISREG(st.st_mode);
+        return Fail(EXIT_MISSING, db ? "%s: not a regular file" : "%s_new: not a regular file", name);
+    }
+    return Fail(EXIT_MISSING, "%s: %s", what, strerror(errno));
+}
+
+// Standard output is a terminal: control characters are shown, not sent.
+bool ToTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
+void WriteOut(const char* p, size_t n) {
+    if (ToTerminal()) NlsWriteShown(stdout, p, n);
+    else fwrite(p, 1, n, stdout);
 }
 
 // A put's arguments that no database can hold.
@@ -84,9 +127,10 @@ int CmdGet(char** args) {
     if (!h) return EXIT_MISSING;
     MemHold<char> data(static_cast<char*>(GetMem(DB_COPY_SIZE)));
     int n = data ? DbmTGetRecord(h, args[1], data.get()) : 0;
+    if (n <= 0 && h->damagedAt >= 0) return Damaged(args[0], h->damagedAt);
     if (n <= 0) return Fail(EXIT_MISSING, "no key %s in %s", args[1], args[0]);
     if (data[n - 1] == 0) n--;  // the zero byte of a text record
-    fwrite(data.get(), 1, size_t(n), stdout);
+    WriteOut(data.get(), size_t(n));
     return 0;
 }
 
@@ -130,8 +174,11 @@ int CmdPut(int argc, char** args) {
     }
     if (int bad = CheckRecord(args[1], n)) return bad;
     DbTHandle* h = DbTOpen(args[0], 0);
-    if (!h || !DbmTPutRecord(h, args[1], data, int(n)))
-        return Fail(EXIT_MISSING, "cannot store %s in %s", args[1], args[0]);
+    if (!h) return Fail(EXIT_MISSING, "%s", common_109);
+    if (!DbmTPutRecord(h, args[1], data, int(n))) {
+        MemHold<char> what(SaveStr("cannot store %s in %s", args[1], args[0]));
+        return WriteFailed(h, args[0], what);
+    }
     return 0;
 }
 
@@ -139,10 +186,12 @@ int CmdDel(char** args, bool prefix) {
     if (!args[1][0]) return BadUsage(prefix ? "empty prefix" : "empty key");
     DbTHandle* h = OpenExisting(args[0], DB_DEFER);
     if (!h) return EXIT_MISSING;
-    if (!PurgeTRecord(h, args[1], prefix))
+    if (!DbmBeginWrite(h)) return WriteFailed(h, args[0], "cannot write");
+    if (!PurgeTRecord(h, args[1], prefix)) {
         return Fail(EXIT_MISSING, prefix ? "no key begins with %s in %s" : "no key %s in %s", args[1],
                     args[0]);
-    if (!DbmTArchiveDb(h)) return Fail(EXIT_MISSING, "cannot write %s", args[0]);
+    }
+    if (!DbmTArchiveDb(h)) return WriteFailed(h, args[0], "cannot write");
     return 0;
 }
 
@@ -151,7 +200,8 @@ int CmdKeys(int argc, char** args) {
     if (!h) return EXIT_MISSING;
     MemHold<char> list(argc == 2 ? DbmTGetRecordListS(h, args[1], "\n", "\n")
                                  : DbmTGetRecordList(h, "\n", "\n"));
-    if (list) fputs(list.get() + 1, stdout);
+    if (list) WriteOut(list.get() + 1, strlen(list.get() + 1));
+    if (h->damagedAt >= 0) return Damaged(args[0], h->damagedAt);
     return 0;
 }
 
@@ -173,8 +223,12 @@ int CmdImport(int argc, char** args) {
     char err[ERR_SIZE];
     int records = h ? CatalogueImport(h, in, source, refDb, err, sizeof err) : -1;
     if (in != stdin) fclose(in);
-    if (records < 0) return Fail(EXIT_USAGE, "%s", h ? err : "out of memory");
-    if (!DbmTArchiveDb(h)) return Fail(EXIT_MISSING, "cannot write %s", args[0]);
+    if (records < 0 && h && h->damagedAt >= 0) return Damaged(args[0], h->damagedAt);
+    if (records < 0) {
+        DbTClose(h);  // lets go of the lock, writing nothing
+        return Fail(EXIT_USAGE, "%s", h ? err : "out of memory");
+    }
+    if (!DbmTArchiveDb(h)) return WriteFailed(h, args[0], "cannot write");
     return 0;
 }
 
@@ -182,19 +236,27 @@ int CmdExport(char** args) {
     DbTHandle* h = OpenExisting(args[0], DB_KEEP);
     if (!h) return EXIT_MISSING;
     char err[ERR_SIZE];
-    if (CatalogueExport(h, stdout, err, sizeof err) < 0) return Fail(EXIT_MISSING, "%s: %s", args[0], err);
+    if (CatalogueExport(h, stdout, err, sizeof err, ToTerminal()) < 0) return Fail(EXIT_MISSING, "%s: %s", args[0], err);
     return 0;
 }
 
 int CmdCheck(char** args) {
     DbCheckReport r;
-    if (!DbmCheckFile(args[0], &r)) return Fail(EXIT_MISSING, "no database %s", args[0]);
+    if (!DbmCheckFile(args[0], &r)) return NoDatabase(args[0]);
     static constexpr const char* Formats[] = {"empty", "headerless", "headed"};
     printf("format: %s\nrecords: %ld\n", Formats[r.format], r.records);
     if (r.format == 2) printf("header count: %ld\n", r.headerCount);
-    if (r.badOffset >= 0)
-        return Fail(EXIT_MISSING, "%s: damaged: the record at offset %ld runs past the end", args[0],
-                    r.badOffset);
+    if (r.badOffset >= 0) return Damaged(args[0], r.badOffset);
+    return 0;
+}
+
+int CmdSalvage(char** args) {
+    if (!DbExists(args[0])) return NoDatabase(args[0]);
+    DbCheckReport r;
+    if (!DbmSalvageFile(args[0], args[1], &r))
+        return Fail(EXIT_MISSING, "cannot write %s: %s", args[1], strerror(errno));
+    printf("records: %ld\n", r.records);
+    if (r.badOffset >= 0) printf("dropped: the bytes from offset %ld on\n", r.badOffset);
     return 0;
 }
 
@@ -213,7 +275,7 @@ int CmdMsg(int argc, char** args) {
         return BadUsage("SET and NUMBER are whole numbers");
     const char* lang = GetDesiredNLSLang();
     MemHold<char> name(SaveStr("%s/%s", lang, args[0]));
-    if (!DbExists(name)) return Fail(EXIT_MISSING, "no database %s", name.get());
+    if (!DbExists(name)) return NoDatabase(name);
     DbTHandle* h = NlsOpenDB(args[0], DB_KEEP);
     char key[32];
     snprintf(key, sizeof key, "%d_%d", set, number);
@@ -241,7 +303,11 @@ int main(int argc, char** argv) {
         if (strcmp(argv[i], "-d") == 0) return BadUsage("-d needs a directory");
         return ToolUnknownOption(argv[i]);
     }
+    struct stat st;
+    if (dir && (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)))
+        return Fail(EXIT_USAGE, "-d %s: no such directory", dir);
     SetToolkitPath(dir);
+    flDbmQuiet = true;  // failed writes are told in qdb's own words
     if (i >= argc) return BadUsage("no command");
     const char* cmd = argv[i];
     char** args = argv + i + 1;
@@ -255,12 +321,13 @@ int main(int argc, char** argv) {
     if (strcmp(cmd, "import") == 0) return CmdImport(n, args);
     if (strcmp(cmd, "export") == 0 && need(1, 1)) return CmdExport(args);
     if (strcmp(cmd, "check") == 0 && need(1, 1)) return CmdCheck(args);
+    if (strcmp(cmd, "salvage") == 0 && need(2, 2)) return CmdSalvage(args);
     if (strcmp(cmd, "lang") == 0 && need(0, 0)) {
         printf("%s\n", GetDesiredNLSLang());
         return 0;
     }
     if (strcmp(cmd, "msg") == 0 && n >= 3) return CmdMsg(n, args);
-    static constexpr const char* Commands = ",get,put,del,delprefix,keys,import,export,check,lang,msg,";
+    static constexpr const char* Commands = ",get,put,del,delprefix,keys,import,export,check,salvage,lang,msg,";
     char probe[64];
     snprintf(probe, sizeof probe, ",%s,", cmd);
     return BadUsage(strstr(Commands, probe) ? "wrong number of arguments" : "unknown command");
