@@ -1,9 +1,13 @@
 // Record database: both file formats byte for byte, the handle's image
 // following its file, deferred and failed writes, and damaged files.
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <string>
+#include <vector>
 
 #include "Dbm/Dbm.h"
 #include "TestSupport.h"
@@ -406,4 +410,61 @@ TEST(DbmHandle, AnUnreadableFileIsNeverWrittenOver) {
     EXPECT_EQ(DB_TYPE_NEW, h->dbType);
     EXPECT_EQ(0, DbmTGetRecordSize(h, "a"));
     DbTClose(h);
+}
+
+// Four processes put 500 records each into one file while a fifth walks it:
+// every record is there at the end, and the reader never met an empty,
+// shrunken or damaged file.
+TEST(DbmConcurrency, FourWritersAndAReaderLoseNothing) {
+    TempDir dir;
+    std::string path = dir / "c.qdb";
+    DbTHandle* h = DbTOpen(path.c_str(), DB_DEFER);
+    for (int i = 0; i < 300; i++) DbmTPutRecord(h, ("old" + std::to_string(i)).c_str(), "o", 1);
+    ASSERT_EQ(1, DbmTArchiveDb(h));
+    DbTClose(h);
+    std::vector<pid_t> writers;
+    for (int w = 0; w < 4; w++) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            for (int i = 0; i < 500; i++) {
+                DbTHandle* mine = DbTOpen(path.c_str(), 0);
+                std::string key = "w" + std::to_string(w) + "-" + std::to_string(i);
+                if (!DbmTPutRecord(mine, key.c_str(), key.c_str(), int(key.size()))) _exit(1);
+                DbTClose(mine);
+            }
+            _exit(0);
+        }
+        writers.push_back(pid);
+    }
+    int pipeFd[2];
+    ASSERT_EQ(0, pipe(pipeFd));
+    pid_t reader = fork();
+    if (reader == 0) {
+        close(pipeFd[1]);
+        fcntl(pipeFd[0], F_SETFL, O_NONBLOCK);
+        long walks = 0, last = 300;
+        char c;
+        while (read(pipeFd[0], &c, 1) < 0) {
+            DbCheckReport r;
+            if (!DbmCheckFile(path.c_str(), &r) || r.badOffset >= 0 || r.records < last) _exit(1);
+            last = r.records;
+            walks++;
+        }
+        _exit(walks > 0 ? 0 : 2);
+    }
+    close(pipeFd[0]);
+    for (pid_t pid : writers) {
+        int status;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    close(pipeFd[1]);
+    int status;
+    waitpid(reader, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the reader saw a broken file";
+    DbCheckReport r;
+    ASSERT_TRUE(DbmCheckFile(path.c_str(), &r));
+    EXPECT_EQ(2300, r.records);
+    EXPECT_EQ(2300, r.headerCount);
+    EXPECT_FALSE(Exists(path + "_new"));
 }
