@@ -159,8 +159,11 @@ if command -v tmux >/dev/null; then
     grep -qF 'd\x1B[31mred' "$dir/pane" || { cat "$dir/pane"; fail "export sent control bytes"; }
     [ "$("${T[@]}" display -p -t t '#{pane_title}')" != HACKED ] || fail "the terminal was retitled"
     grep -q '6n' "$dir/pane" && ! grep -q '\[[0-9]*;[0-9]*R' "$dir/pane" || fail "a cursor report was typed"
-    # Into a pipe the data stays as it is.
     [ "$(q get "$t" "$(q keys "$t")" | od -An -c | tr -d ' \n')" = 'd033[31mred' ] || fail "get into a pipe"
+    # Into a pipe export still escapes the text (C1 in UTF-8 too), and get
+    # writes the data as it is.
+    q put "$t" c1 "$(printf 'a\302\233b\303\251')"
+    q export "$t" | grep -qF "$(printf 'c1\ta\\xC2\\x9Bb\303\251')" || fail "export into a pipe: $(q export "$t")"
 else
     echo "skipped: the terminal (no tmux)"
 fi
