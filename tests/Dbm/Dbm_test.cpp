@@ -468,3 +468,32 @@ TEST(DbmConcurrency, FourWritersAndAReaderLoseNothing) {
     EXPECT_EQ(2300, r.headerCount);
     EXPECT_FALSE(Exists(path + "_new"));
 }
+
+// A deferred handle holds the lock from its first change: another writer
+// waits for its archive and then adds to what it wrote. A put keeps the
+// file's mode.
+TEST(DbmConcurrency, ADeferredChangeHoldsTheLockUntilItsArchive) {
+    TempDir dir;
+    std::string path = dir / "d.qdb";
+    ASSERT_EQ(1, DbmPutRecord(path.c_str(), "first", "1", 1));
+    chmod(path.c_str(), 0640);
+    DbTHandle* h = DbTOpen(path.c_str(), DB_DEFER);
+    ASSERT_EQ(1, DbmTPutRecord(h, "deferred", "2", 1));
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(h->lockFd);  // a forked copy would share the lock (exec closes it)
+        _exit(DbmPutRecord(path.c_str(), "other", "3", 1) ? 0 : 1);
+    }
+    usleep(300000);
+    int status;
+    EXPECT_EQ(0, waitpid(pid, &status, WNOHANG)) << "the other writer did not wait";
+    ASSERT_EQ(1, DbmTArchiveDb(h));
+    DbTClose(h);
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    char buf[8];
+    for (const char* key : {"first", "deferred", "other"}) EXPECT_EQ(1, DbmGetRecord(path.c_str(), key, buf)) << key;
+    struct stat st;
+    ASSERT_EQ(0, stat(path.c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+}
