@@ -219,6 +219,46 @@ run '' -n -s "$dir/noname" "$MENU"
 run '' -o /nonexistent/out "$MENU"
 [ $status -eq 1 ] && [ ! -s "$dir/stdout" ] || fail "an OUT that cannot be written is found before the menu"
 
+# Output files: an existing OUT keeps its mode; a pipe (/dev/fd/3) is
+# written straight into; in a sticky world-writable directory a link
+# planted by another user is refused, for -o and for stored settings, and
+# one of the caller's own is followed.
+printf 'old\n' >"$dir/kept"
+chmod 640 "$dir/kept"
+run '\ny\n' -o "$dir/kept" "$MENU"
+[ $status -eq 0 ] && [ "$(stat -c %a "$dir/kept")" = 640 ] && grep -qx "CONN=0" "$dir/kept" ||
+    fail "OUT replaced with its mode: $status $(stat -c %a "$dir/kept")"
+values=$(printf '\ny\n' | timeout 20 setsid -w "$BIN" -o /dev/fd/3 "$MENU" 3>&1 >/dev/null 2>&1)
+eval "$values"
+[ "$CONN" = 0 ] && [ "$DESCR" = "Office printer" ] || fail "-o /dev/fd/3: $values"
+chmod 755 "$dir"
+mkdir -m 1777 "$dir/sticky"
+printf 'precious\n' >"$dir/victim"
+setpriv --reuid=nobody --regid=nogroup --clear-groups ln -s "$dir/victim" "$dir/sticky/out"
+run '\ny\n' -o "$dir/sticky/out" "$MENU"
+[ $status -eq 1 ] && [ ! -s "$dir/stdout" ] && grep -q "cannot write $dir/sticky/out: Permission denied" "$dir/stderr" ||
+    fail "a planted link for -o: status $status $(cat "$dir/stderr")"
+run "s\n$dir/sticky/out\n\nn\ny\n" "$MENU"
+grep -q "cannot write $dir/sticky/out: Permission denied" "$dir/stderr" || fail "a planted link for settings"
+[ "$(cat "$dir/victim")" = precious ] || fail "the planted link's target was written"
+ln -s "$dir/victim" "$dir/sticky/mine"
+run '\ny\n' -o "$dir/sticky/mine" "$MENU"
+[ $status -eq 0 ] && [ -L "$dir/sticky/mine" ] && grep -qx "CONN=0" "$dir/victim" || fail "the caller's own link"
+
+# Menu files that are refused, at their line: FILE TEXT|REPORT.
+while IFS='|' read -r text report; do
+    printf '%b' "$text" >"$dir/bad.menu"
+    run '' "$dir/bad.menu"
+    [ $status -eq 2 ] && [ "$(cat "$dir/stderr")" = "textmenu: $dir/bad.menu:$report" ] ||
+        fail "bad menu '$text': $status $(cat "$dir/stderr")"
+done <<'EOF'
+menu a\nitem 8 B\n  submenu b\nmenu b\nitem 8 A\n  submenu a|6: the submenus of menu 'b' lead back to menu 'a'
+menu a\nitem 8 B\n  submenu b\nmenu b\nitem 8 C\n  submenu c\nmenu c\nitem 8 B\n  submenu b|9: the submenus of menu 'c' lead back to menu 'b'
+menu a\nitem 12 P\n  name PATH|3: name 'PATH' would change how every command runs
+menu a\nitem 12 P\n  name LD_PRELOAD|3: name 'LD_PRELOAD' would change how every command runs
+menu a\nitem 12 P\n  name IFS|3: name 'IFS' would change how every command runs
+EOF
+
 # Script modes: INPUT|STATUS|OPTION, the question or prompt "Proceed".
 while IFS='|' read -r input want args; do
     run "$input" "$args" "Proceed"
