@@ -45,8 +45,18 @@ TEST_F(MenuTest, PickOneStepsOverUnavailableChoicesAndTakesATypedNumber) {
     EXPECT_EQ(items[0].Value.i, 0);
     EXPECT_TRUE(ProcessSelection(&menu, 0, "2")) << "an unavailable number steps on";
     EXPECT_EQ(items[0].Value.i, 2);
+    EXPECT_TRUE(ProcessSelection(&menu, 0, "3")) << "the current number, others available: a change";
+    EXPECT_EQ(items[0].PrevValue, 2);
+    // A value outside the choices steps to (Value+1) modulo the count.
+    for (auto [outside, next] : {std::pair{5, 0}, std::pair{4, 2}, std::pair{-1, 0}}) {
+        items[0].Value.i = outside;
+        EXPECT_TRUE(ProcessSelection(&menu, 0, "")) << outside;
+        EXPECT_EQ(items[0].Value.i, next) << outside;
+    }
+    items[0].Value.i = 2;
     choices[0] = ' ';
     EXPECT_FALSE(ProcessSelection(&menu, 0, "")) << "nothing else available: no change";
+    EXPECT_FALSE(ProcessSelection(&menu, 0, "3")) << "nothing else available: no change";
     EXPECT_EQ(items[0].Value.i, 2);
 
     HideStateSelection(&items[0], 2);
