@@ -138,8 +138,8 @@ if command -v tmux >/dev/null; then
     "${T[@]}" send-keys -t t C-c
     wait_for "istatus=3"
     [ ! -e "$dir/int.out" ] && ! ls "$dir" | grep -q _new || fail "an interrupted menu wrote its values"
-    type_line "clear; $BIN -p 'Phrase: ' > $dir/phrase; echo pstatus=\$?"
-    wait_for "Phrase: "
+    type_line "clear; w=word; $BIN -p \"Secret \$w: \" > $dir/phrase; echo pstatus=\$?"
+    wait_for "Secret word: "  # not on the command line: the tool is waiting
     "${T[@]}" send-keys -t t -l "half"
     "${T[@]}" send-keys -t t C-c
     wait_for "pstatus=3"
