@@ -34,6 +34,40 @@ static bool LinkTrusted(const char* path, const struct stat& link) {
     return link.st_uid == geteuid() || link.st_uid == st.st_uid;
 }
 
+// Every link of the chain that starts at path, as the kernel checks each
+// link it follows; false with errno.
+static bool ChainTrusted(const char* path) {
+    char cur[PATH_MAX];
+    if (snprintf(cur, sizeof cur, "%s", path) >= int(sizeof cur)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (lstat(cur, &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        if (!LinkTrusted(cur, st)) {
+            errno = EACCES;
+            return false;
+        }
+        char to[PATH_MAX];
+        const ssize_t n = readlink(cur, to, sizeof to - 1);
+        if (n < 0) return false;
+        to[n] = 0;
+        char next[PATH_MAX];
+        char dir[PATH_MAX];
+        const int len = to[0] == '/' || !DirOf(cur, dir, sizeof dir)
+                            ? snprintf(next, sizeof next, "%s", to)
+                            : snprintf(next, sizeof next, "%s/%s", dir, to);
+        if (len >= int(sizeof next)) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        memcpy(cur, next, size_t(len) + 1);
+    }
+    errno = ELOOP;
+    return false;
+}
+
 bool MenuOutputOpen(MenuOutput* out, const char* path) {
     out->file = nullptr;
     out->direct = false;
@@ -43,10 +77,7 @@ bool MenuOutputOpen(MenuOutput* out, const char* path) {
     const bool exists = lstat(path, &st) == 0;
     if (!exists && errno != ENOENT) return false;
     const bool link = exists && S_ISLNK(st.st_mode);
-    if (link && !LinkTrusted(path, st)) {
-        errno = EACCES;
-        return false;
-    }
+    if (link && !ChainTrusted(path)) return false;
     struct stat target;
     if (exists && stat(path, &target) == 0 && !S_ISREG(target.st_mode)) {
         const int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
