@@ -97,7 +97,7 @@ bool MenuOutputOpen(MenuOutput* out, const char* path) {
         errno = EACCES;
         return false;
     }
-    const int fd = dup(out->replace.fd);
+    const int fd = fcntl(out->replace.fd, F_DUPFD_CLOEXEC, 0);  // commands run from the menu never see it
     out->file = fd >= 0 ? fdopen(fd, "w") : nullptr;
     if (!out->file) {
         const int e = errno;

@@ -162,8 +162,11 @@ int main(int argc, char** argv) {
     const bool written = outPath ? WriteMenuValues(output.file) : WriteMenuValues(stderr);
     if (outPath) {
         outputOpen = false;
-        const bool closed = written ? MenuOutputClose(&output) : (MenuOutputAbort(&output), false);
-        if (!closed) return ToolFail(TOOL_FAILED, "cannot write %s: %s", outPath, strerror(errno));
+        if (!written || !MenuOutputClose(&output)) {
+            const int cause = errno;
+            if (!written) MenuOutputAbort(&output);
+            return ToolFail(TOOL_FAILED, "cannot write %s: %s", outPath, strerror(cause));
+        }
     } else if (!written) {
         return TOOL_FAILED;
     }
