@@ -84,7 +84,9 @@ TextMenuItem* PrintMenuBarItem(TextMenuItem* item, int type, int* index, int* nu
         if (!first && type == MENU_BREAK && next->Type != MENU_TEXT) break;
         if (!first) ++*index;
         last = next;
-        if (next->Type == type) {
+        // Every item of a line-break group, and each grid item of a grid,
+        // starts a new line; its label is not shown.
+        if (type == MENU_BREAK || next->Type == type) {
             putchar('\n');
             n = next->Value.i > 0 ? next->Value.i : 3;
             cw = MENU_WIDTH / n;

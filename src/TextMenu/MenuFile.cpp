@@ -160,6 +160,18 @@ static bool IsShellName(const char* text) {
     return true;
 }
 
+// Names that change how every command runs (the search path, word
+// splitting, start-up files, options, tracing, the dynamic loader, exported
+// functions) are not given to items: their values go into the environment
+// of every command the menu runs.
+static bool ChangesCommands(const char* name) {
+    static constexpr const char* kNames[] = {"PATH",      "IFS",      "ENV", "BASH_ENV", "CDPATH",
+                                             "SHELLOPTS", "BASHOPTS", "PS4"};
+    for (const char* n : kNames)
+        if (!strcmp(name, n)) return true;
+    return !strncmp(name, "LD_", 3) || !strncmp(name, "BASH_FUNC_", 10);
+}
+
 static MenuDef* FindMenuDef(const char* id) {
     for (int i = 0; i < menuCount; ++i)
         if (strcmp(menus[i]->pId, id) == 0) return menus[i];
@@ -391,6 +403,8 @@ static bool ItemStatement(TextMenuItem* item, const char* key, const char* value
             for (TextMenuItem* other = menus[m]->menu.pItems; other->pLabel; ++other)
                 if (DefOf(other)->pName && !strcmp(DefOf(other)->pName, value))
                     return Fail(line, "name '%s' is given twice", value);
+        if (ChangesCommands(value))
+            return Fail(line, "name '%s' would change how every command runs", value);
         def->pName = SaveStr_(value);
     } else {  // pick
         if (!ReadInt(value, 10, 0, 0x7fffffff, &def->pick))
@@ -552,6 +566,79 @@ static bool CheckItem(MenuDef* menu, TextMenuItem* item, int index) {
     }
 }
 
+// The submenus an item of type 8 leads to.
+static int SubmenuCount(const TextMenuItem* item) {
+    const char* ids = DefOf(item)->pSubmenus;
+    return item->Type == MENU_SUBMENU && ids ? CountConditions(ids) : 0;
+}
+static TextMenu* SubmenuOf(const TextMenuItem* item, int k) {
+    return item->pFormat ? item->Value.ppMenus[k] : item->Value.pMenu;
+}
+static int MenuIndex(const TextMenu* menu) {
+    for (int m = 0; m < menuCount; ++m)
+        if (&menus[m]->menu == menu) return m;
+    return -1;
+}
+
+// A menu must not lead back to itself through its submenus: running,
+// storing and loading such a tree would never end. Menus that lead to no
+// cycle are set aside, those with no submenu left first, until none is; a
+// walk through those left then meets a cycle, reported at the submenu
+// statement that closes it.
+static bool CheckCycles() {
+    bool* done = static_cast<bool*>(Alloc(menuCount));
+    memset(done, 0, size_t(menuCount));
+    auto open = [&](int m, int* line) -> int {  // a submenu not set aside, -1 none
+        for (TextMenuItem* item = menus[m]->menu.pItems; item->pLabel; ++item)
+            for (int k = 0; k < SubmenuCount(item); ++k) {
+                const int s = MenuIndex(SubmenuOf(item, k));
+                if (s >= 0 && !done[s]) {
+                    if (line) *line = DefOf(item)->submenuLine;
+                    return s;
+                }
+            }
+        return -1;
+    };
+    for (bool more = true; more;) {
+        more = false;
+        for (int m = 0; m < menuCount; ++m)
+            if (!done[m] && open(m, nullptr) < 0) done[m] = more = true;
+    }
+    int start = -1;
+    for (int m = 0; m < menuCount && start < 0; ++m)
+        if (!done[m]) start = m;
+    if (start < 0) {
+        PutMem(done);
+        return true;
+    }
+    // Every menu left leads to another left: walking on revisits one.
+    bool* seen = static_cast<bool*>(Alloc(menuCount));
+    memset(seen, 0, size_t(menuCount));
+    int m = start, line = 0;
+    while (!seen[m]) {
+        seen[m] = true;
+        m = open(m, &line);
+    }
+    // Walk the cycle once more from the menu met again, to name the edge
+    // that closes it: the one leading back to that menu.
+    const int first = m;
+    int from = first;
+    for (;;) {
+        int edgeLine = 0;
+        const int to = open(from, &edgeLine);
+        if (to == first) {
+            line = edgeLine;
+            break;
+        }
+        from = to;
+    }
+    const MenuDef* back = menus[first];
+    const MenuDef* at = menus[from];
+    PutMem(done);
+    PutMem(seen);
+    return Fail(line, "the submenus of menu '%s' lead back to menu '%s'", at->pId, back->pId);
+}
+
 static bool Resolve(int lastLine) {
     if (menuCount == 0) return Fail(lastLine > 0 ? lastLine : 1, "the file holds no menu");
     for (int m = 0; m < menuCount; ++m) {
@@ -566,7 +653,7 @@ static bool Resolve(int lastLine) {
     for (int m = 0; m < menuCount; ++m)
         for (int i = 0; i < menus[m]->itemCount; ++i)
             if (!CheckItem(menus[m], &menus[m]->menu.pItems[i], i)) return false;
-    return true;
+    return CheckCycles();
 }
 
 TextMenu* LoadMenuFile(const char* path, char* error, int size) {

@@ -81,6 +81,7 @@ int TestNames(TextMenu* menu) {
 
 // ------------------------------------------------------- pass phrases
 static char buf[PASS_PHRASE_MAX + 1];
+bool flPassPhraseEntered = false;
 static volatile sig_atomic_t signo = 0;
 
 void handler(int signal) {
@@ -101,6 +102,7 @@ static double Now() {
 // that gives no character, a newline or a carriage return ends it.
 static void ReadSecret(int in) {
     int n = 0;
+    flPassPhraseEntered = false;
     const double deadline = Now() + PASS_PHRASE_SECONDS;
     while (n < PASS_PHRASE_MAX) {
         double left = deadline - Now();
@@ -116,9 +118,13 @@ static void ReadSecret(int in) {
         if (ready <= 0) break;
         char c;
         if (read(in, &c, 1) != 1) break;
-        if (c == '\n' || c == '\r') break;
+        if (c == '\n' || c == '\r') {
+            flPassPhraseEntered = true;
+            break;
+        }
         buf[n++] = c;
     }
+    if (n == PASS_PHRASE_MAX) flPassPhraseEntered = true;
     buf[n] = 0;
 }
 
@@ -162,6 +168,7 @@ char* GetPassPhrase(const char* prompt) {
 
         const int caught = signo;
         if (caught) {
+            flPassPhraseEntered = false;
             kill(getpid(), caught);
             if (caught == SIGTSTP || caught == SIGTTIN || caught == SIGTTOU) continue;
         }

@@ -2,6 +2,8 @@
 // and answered until the user leaves it. Answers resolve to items, which are
 // applied: actions run, submenus nest, values are edited and validated.
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -44,13 +46,22 @@ const char* ShowStateSelection(TextMenuItem* item, int n) {
     return choice;
 }
 
-// Stores the settings of the menu tree in a file; false when it did not open.
+// Stores the settings of the menu tree in a file, written whole; false,
+// reported, when it cannot be written.
 static bool StoreInto(TextMenu* menu, const char* path) {
-    pOut = OpenFile(pOut, path, "wt", 1);
-    if (!pOut) return false;
+    MenuOutput out;
+    if (!MenuOutputOpen(&out, path)) {
+        fprintf(stderr, "%s: cannot write %s: %s\n", my_name ? my_name : "setup", path, strerror(errno));
+        return false;
+    }
+    FILE* saved = pOut;
+    pOut = out.file;
     StoreMenu(menu);
-    fclose(pOut);
-    pOut = nullptr;
+    pOut = saved;
+    if (!MenuOutputClose(&out)) {
+        fprintf(stderr, "%s: cannot write %s: %s\n", my_name ? my_name : "setup", path, strerror(errno));
+        return false;
+    }
     return true;
 }
 
@@ -96,6 +107,8 @@ int FindSelection(TextMenu* menu, int, int count) {
 
 // A pick-one selection: the number typed after it when that choice is
 // available, else the next available choice after it (or after the value).
+// Choosing the current choice again by its number is a change while another
+// choice could have been taken; stepping round to the current one is not.
 static bool SelectPickOne(TextMenu* menu, int index, const char* option) {
     TextMenuItem* item = &menu->pItems[index];
     const int count = item->ChoiceCnt;
@@ -103,20 +116,23 @@ static bool SelectPickOne(TextMenu* menu, int index, const char* option) {
     const long v = option ? strtol(option, nullptr, 10) : 0;
     const bool inRange = v >= 1 && v <= count;
     int taken = -1;
+    int others = 0;  // available choices other than the current one
+    for (int n = 0; n < count; ++n)
+        if (n != item->Value.i && Available(ChoiceText(item->pChoices, n))) ++others;
     if (inRange && Available(ChoiceText(item->pChoices, int(v - 1)))) {
         taken = int(v - 1);
+        if (taken == item->Value.i && others == 0) return false;
     } else {
         int n = inRange ? int(v - 1) : item->Value.i;
-        if (n < 0 || n >= count) n = count - 1;
         for (int step = 0; step < count; ++step) {
-            n = (n + 1) % count;
+            n = ((n + 1) % count + count) % count;
             if (Available(ChoiceText(item->pChoices, n))) {
                 taken = n;
                 break;
             }
         }
+        if (taken < 0 || taken == item->Value.i) return false;
     }
-    if (taken < 0 || taken == item->Value.i) return false;
     item->PrevValue = item->Value.i;
     item->Value.i = taken;
     item->pCurChoice = ChoiceText(item->pChoices, taken);
@@ -205,8 +221,9 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
     const int orig = item->Value.i;
     int work = item->Value.i;
     unsigned mask = 0;
-    // The page shown: its first choice and its first column. Every answer
-    // but an empty one shows the same page again.
+    // The page shown: its first choice and its first column. An answer that
+    // changed the value shows the same page again; any other shows the next
+    // page, and the first after the last.
     int start = 0;
     int pageCol = 0;
     char answer[LINEBUF_SIZE];
@@ -223,10 +240,11 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
             if (!Gets(LineBuf, LINEBUF_SIZE)) MenuInputEnded();
             snprintf(answer, sizeof answer, "%s", LineBuf);
         }
+        const bool more = next > 0 && next < item->ChoiceCnt;
+        const int nextCol = more ? CurScreenCol : 0;
         if (!answer[0]) {
-            const bool more = next > 0 && next < item->ChoiceCnt;
             start = more ? next : 0;
-            pageCol = more ? CurScreenCol : 0;
+            pageCol = nextCol;
             continue;
         }
         if (QPATTYMENU_SAVE && answer[0] == QPATTYMENU_SAVE[0]) return;
@@ -234,11 +252,11 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
             PickerChanged(menu, index, orig);
             return;
         }
-        if (!isalnum(static_cast<unsigned char>(answer[0]))) continue;
         bool taken = false;
+        const bool numbers = isalnum(static_cast<unsigned char>(answer[0])) != 0;
         char* cursor = answer;
         char token[TOKEN_BUF_SIZE];
-        while (GetTokenD(nullptr, ", \t", &cursor, token)) {
+        while (numbers && GetTokenD(nullptr, ", \t", &cursor, token)) {
             if (!isalnum(static_cast<unsigned char>(token[0]))) continue;
             const long v = strtol(token, nullptr, 10);
             if (v < 1 || v > item->ChoiceCnt) continue;
@@ -251,13 +269,19 @@ void ProcessStateValue(TextMenu* menu, int index, const char* preset) {
             }
             taken = true;
         }
-        if (taken) PickerChanged(menu, index, work);
+        if (taken) {
+            PickerChanged(menu, index, work);
+        } else {
+            start = more ? next : 0;
+            pageCol = nextCol;
+        }
     }
 }
 
 int RunMenu(TextMenu* menu, const char* settingsPath, bool interactive) {
     if (menu->RedrawFunc) menu->RedrawFunc(menu);
     if (flExitTextMenu) return 0;
+    if (pUnappliedMenu == menu) pUnappliedMenu = nullptr;
     int width = InitMenu(menu);
     if (settingsPath) {
         if (OpenInputFile(settingsPath, 1)) {
@@ -296,9 +320,11 @@ int RunMenu(TextMenu* menu, const char* settingsPath, bool interactive) {
             if (changed && PromptYN(menu->pApplyPrompt)) {
                 if (!TestNames(menu)) continue;
                 if (menu->ApplyFunc) menu->ApplyFunc(menu);
+                if (pUnappliedMenu == menu) pUnappliedMenu = nullptr;
                 FreeMenu(menu);
                 return 0;
             }
+            if (changed) pUnappliedMenu = menu;
         } else if (menu->ApplyFunc) {
             menu->ApplyFunc(menu);
         }

@@ -6,13 +6,30 @@
 
 #include "TextMenu/TextMenu.h"
 
+// The menus whose blocks are being written or read, outermost first: a
+// submenu already among them (a cycle an application built) is not entered
+// again, so that nesting is bounded by the depth of the menu tree.
+constexpr int kMaxNesting = 64;
+static TextMenu* nesting[kMaxNesting];
+static int nestingDepth = 0;
+
+static bool Enter(TextMenu* menu) {
+    if (nestingDepth >= kMaxNesting) return false;
+    for (int k = 0; k < nestingDepth; ++k)
+        if (nesting[k] == menu) return false;
+    nesting[nestingDepth++] = menu;
+    return true;
+}
+
 void StoreMenu(TextMenu* menu) {
     if (!menu || !menu->pItems || !pOut) return;
+    if (!Enter(menu)) return;
     TextMenuItem* items = menu->pItems;
     for (int i = 0; items[i].pLabel; ++i) {
         const TextMenuItem& item = items[i];
         switch (item.Type) {
         case MENU_PICKONE:
+        case MENU_PICKMANY:
         case MENU_INT:
             fprintf(pOut, "%i[%i] %i %i\n", i, item.Value.i, item.Type, item.State);
             break;
@@ -32,23 +49,28 @@ void StoreMenu(TextMenu* menu) {
         if (items[j].Type != MENU_SUBMENU) continue;
         TextMenu* sub = ValidateMenu(menu, j);
         if (!sub) continue;
+        bool entered = false;
+        for (int k = 0; k < nestingDepth; ++k)
+            entered = entered || nesting[k] == sub;
+        if (entered || nestingDepth >= kMaxNesting) continue;
         fprintf(pOut, "%i{\n", j);
         StoreMenu(sub);
         fprintf(pOut, "}\n");
     }
+    --nestingDepth;
 }
 
 // Passes over a submenu block whose submenu is not available now, up to and
 // including its matching "}".
 static void SkipBlock() {
-    int depth = 1;
-    while (depth > 0 && GetFileLine()) {
+    int open = 1;
+    while (open > 0 && GetFileLine()) {
         if (LineBuf[0] == '}') {
-            --depth;
+            --open;
         } else {
             int i;
             char c;
-            if (sscanf(LineBuf, "%d%c", &i, &c) == 2 && c == '{') ++depth;
+            if (sscanf(LineBuf, "%d%c", &i, &c) == 2 && c == '{') ++open;
         }
     }
 }
@@ -66,54 +88,96 @@ static int ValueGroup(int type) {
         return 2;
     case MENU_REAL:
         return 3;
+    case MENU_PICKMANY:
+        return 4;
     default:
         return 0;
     }
 }
 
-void LoadMenu(TextMenu* menu) {
-    flLoadedSettings = true;
+// The value of a settings line: the text between the "[" after the index
+// and the last "]" that is followed by the type and state numbers, so that
+// blanks and "]" in a text come back whole. A line without such a "]" takes
+// the text up to the first "]" that is followed by anything, and its type and
+// state as far as they are there. False when the line holds no such "]".
+static bool ParseValue(const char* rest, char* value, int* type, int* state, int* numbers) {
+    const char* close = nullptr;
+    *numbers = 0;
+    for (const char* p = strchr(rest, ']'); p; p = strchr(p + 1, ']')) {
+        int t, st;
+        char tail;
+        if (p[1] && sscanf(p + 1, "%i %i %c", &t, &st, &tail) == 2) {
+            close = p;
+            *type = t;
+            *state = st;
+            *numbers = 2;
+        }
+    }
+    if (!close) {
+        for (const char* p = strchr(rest, ']'); p && !close; p = strchr(p + 1, ']'))
+            if (p[1]) close = p;
+        if (!close) return false;
+        *numbers = sscanf(close + 1, "%i %i", type, state);
+        if (*numbers < 0) *numbers = 0;
+    }
+    const size_t len = size_t(close - rest);
+    snprintf(value, MENU_TEXT_SIZE, "%.*s", int(len < size_t(MENU_TEXT_SIZE) ? len : MENU_TEXT_SIZE - 1),
+             rest);
+    return true;
+}
+
+static void LoadLines(TextMenu* menu) {
     const int count = MenuItemCount(menu);
     while (GetFileLine()) {
+        LineBuf[strcspn(LineBuf, "\r\n")] = 0;
         if (LineBuf[0] == '}') {
             TextMenuItem* apply = FindTextMenuItem(menu, MENU_APPLY);
             if (apply && apply->ActionFunc) apply->ActionFunc(menu, apply);
             return;
         }
-        int i;
-        char c;
-        char word[MENU_TEXT_SIZE] = "";
-        int got = sscanf(LineBuf, "%d%c%255s", &i, &c, word);
-        if (got < 2) continue;
-        const bool inMenu = i >= 0 && i < count;
+        char* end;
+        const long index = strtol(LineBuf, &end, 10);
+        if (end == LineBuf || !*end) continue;
+        const char c = *end;
+        const bool inMenu = index >= 0 && index < count;
+        const int i = inMenu ? int(index) : -1;
         if (c == '{') {
             TextMenu* sub =
                 inMenu && menu->pItems[i].Type == MENU_SUBMENU ? ValidateMenu(menu, i) : nullptr;
-            if (sub)
-                LoadMenu(sub);
-            else
+            if (sub && Enter(sub)) {
+                LoadLines(sub);
+                --nestingDepth;
+            } else {
                 SkipBlock();
+            }
             continue;
         }
         if (!inMenu) continue;
-        size_t len = strlen(word);
-        if (len > 0 && word[len - 1] == ']') word[len - 1] = 0;
-        const char* close = strchr(LineBuf, ']');
-        if (!close || !close[1]) continue;
-        int type, state;
-        if (sscanf(close + 1, "%i %i", &type, &state) != 2) continue;
+        char word[MENU_TEXT_SIZE];
+        int type = 0, state = 0, numbers = 0;
+        if (!ParseValue(end + 1, word, &type, &state, &numbers)) continue;
         TextMenuItem* item = &menu->pItems[i];
         const int group = ValueGroup(item->Type);
         if (group == 0) continue;
-        item->State = state;
-        if (group == 1) {
+        if (numbers >= 2) item->State = state;
+        if (group == 1 || group == 4) {
             item->Value.i = int(strtol(word, nullptr, 10));
         } else if (group == 2) {
             if (item->Value.pText) snprintf(item->Value.pText, MENU_TEXT_SIZE, "%s", word);
         } else {
             item->Value.f = strtof(word, nullptr);
         }
-        if (type != 0 && ValueGroup(type) == group) item->Type = type;
+        if (numbers >= 1 && type != 0 && ValueGroup(type) == group) item->Type = type;
         if (item->Type == MENU_PICKONE) UpdateStateSelection(item);
     }
+}
+
+void LoadMenu(TextMenu* menu) {
+    flLoadedSettings = true;
+    if (!Enter(menu)) {
+        SkipBlock();
+        return;
+    }
+    LoadLines(menu);
+    --nestingDepth;
 }

@@ -2,6 +2,8 @@
 // item lookup and the choices of pick items.
 #include "TextMenu/TextMenu.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "MemMgr/MemMgr.h"
@@ -27,9 +29,22 @@ char* MenuMsg(int number) {
     return NlsFetchString(pDrvCoreDB, nullptr, 0, NLS_SET_MENU, number);
 }
 
+int MenuInputEndStatus = 1;
+TextMenu* pUnappliedMenu = nullptr;
+
 void MenuInputEnded() {
+    // A read error names its cause; a plain end of input has none, whatever
+    // errno an earlier call left behind.
+    const int error = ferror(stdin) ? errno : 0;
     char* text = MenuMsg(1016);
-    SysError("%s", text);
+    fflush(stdout);
+    fprintf(stderr, "\n%s: %s", my_name ? my_name : "setup", text);
+    if (error)
+        fprintf(stderr, " : %s\n", strerror(error));
+    else
+        fputc('\n', stderr);
+    PutMem(text);
+    exit_app(MenuInputEndStatus);
 }
 
 // ------------------------------------------------------------ choices

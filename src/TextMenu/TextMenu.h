@@ -157,6 +157,21 @@ int ChoiceLen(const char* choice);
 void StoreMenu(TextMenu* menu);  // to pOut
 void LoadMenu(TextMenu* menu);   // from the open input file (pIn)
 
+// An output file written whole (settings files, the tool's values): a
+// regular file or a new one is written beside its target and renamed into
+// place on close (Replace...); an existing target that is not a regular file
+// (a pipe, /dev/fd/N, a terminal) is written straight into. A symbolic link
+// in a sticky world-writable directory is followed only when its owner is
+// the writer or the directory's owner (else EACCES).
+struct MenuOutput {
+    FILE* file;
+    bool direct;
+    Replacement replace;
+};
+bool MenuOutputOpen(MenuOutput* out, const char* path);  // false with errno
+bool MenuOutputClose(MenuOutput* out);  // writes it in place; false with errno
+void MenuOutputAbort(MenuOutput* out);  // the target is left as it was
+
 // ======================================================== screen image
 extern char CurLineBuf[SCREEN_LINE_SIZE];
 extern char* pCurLine;
@@ -245,8 +260,17 @@ void handler(int signal);
 // Message 25/number of the core database, an allocated text (the key text
 // when missing); released with PutMem.
 char* MenuMsg(int number);
-// Ends the program as the run loop does at the end of standard input.
+// Ends the program as the run loop does at the end of standard input, with
+// MenuInputEndStatus (1 unless the application chose another).
 [[noreturn]] void MenuInputEnded();
+extern int MenuInputEndStatus;
+// The last menu left with its apply prompt answered "n" (its values not
+// applied); none once it is applied or run again.
+extern TextMenu* pUnappliedMenu;
+// How the last GetPassPhrase ended: true when the phrase was ended by the
+// user (Return, or its full length), false at the end of input, at the time
+// limit or after an interruption.
+extern bool flPassPhraseEntered;
 
 // ========================================================== menu files
 // A menu file describes menus in plain text, one statement a line; the

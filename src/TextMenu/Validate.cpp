@@ -19,6 +19,7 @@ char* pErrLongRange = nullptr;
 static const char kInvalidDigit[] = "Invalid digit:  %c\n";
 static const char kInvalidLongChar[] = "Invalid character '%c'\nThis text may contain \"0123456789.\"";
 static const char kLiteralMismatch[] = "Invalid character %c\n%c was expected after \"%s\"";
+static const char kNotAccepted[] = "\"%s\" is not accepted";
 
 constexpr int kMsgSize = 1024;  // one deferred message of a failing element
 
@@ -206,7 +207,6 @@ int ValidateEntry(const char* text, const char* pattern) {
         // A failing element of the kinds that may try the next alternative.
         int failCode = 0;
         char failMsg[kMsgSize] = "";
-        bool showMsg = true;
 
         if (e == 'd' || e == 'D' || e == 'x') {
             long long value = 0;
@@ -324,8 +324,12 @@ int ValidateEntry(const char* text, const char* pattern) {
                 ++v.pat;
                 continue;
             }
-            snprintf(failMsg, sizeof failMsg, kLiteralMismatch, *v.in, e, v.accepted);
-            showMsg = v.acceptedLen > 0;
+            // A mismatch at the very start names the whole entry: there is
+            // no accepted text to say what was expected after.
+            if (v.acceptedLen > 0)
+                snprintf(failMsg, sizeof failMsg, kLiteralMismatch, *v.in, e, v.accepted);
+            else
+                snprintf(failMsg, sizeof failMsg, kNotAccepted, v.text);
             failCode = 3;
         }
 
@@ -335,7 +339,7 @@ int ValidateEntry(const char* text, const char* pattern) {
             v.Restart();
             continue;
         }
-        if (showMsg) PostMsg("%s", failMsg);
+        PostMsg("%s", failMsg);
         return failCode;
     }
 }

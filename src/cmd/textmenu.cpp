@@ -2,6 +2,8 @@
 // chosen, or asks one yes/no question, or reads one pass phrase.
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,25 +23,66 @@ static const char kUsage[] =
     "named item to OUT (standard error without -o). -s loads the settings file\n"
     "SETTINGS first; -n applies without showing the menu. -y asks QUESTION and\n"
     "exits 0 for y, 1 for n; -p reads a pass phrase without echo and prints it.\n"
-    "-d names the toolkit's data directory (the message catalogue).\n";
+    "-d names the toolkit's data directory (the message catalogue).\n"
+    "Exit status: 0 left normally (and applied, where the menu applies changed\n"
+    "values); 1 an error, a name left empty under -n, or -y answered n; 2 bad\n"
+    "usage or a bad menu file; 3 the apply question answered n, end of input,\n"
+    "the time limit of -p or an interruption (then nothing is written).\n";
 
 [[noreturn]] static void BadUsage(const char* what) { exit(ToolBadUsage("%s", what)); }
 
-static int WriteValues(const char* outPath) {
-    if (!outPath) return WriteMenuValues(stderr) ? 0 : 1;
-    FILE* out = fopen(outPath, "w");
-    if (!out) {
-        fprintf(stderr, "textmenu: cannot write %s: %s\n", outPath, strerror(errno));
-        return 1;
+// OUT is opened before the menu is shown and written in place only when the
+// menu was left with values to report; any other end leaves it as it was.
+static MenuOutput output;
+static bool outputOpen = false;
+
+static void DropOutput() {
+    if (outputOpen) MenuOutputAbort(&output);
+    outputOpen = false;
+}
+
+// An interruption ends the tool with status 3; a replacement begun is removed.
+static void Interrupted(int) {
+    if (outputOpen && !output.direct) unlink(output.replace.temp);
+    if (write(STDERR_FILENO, "\n", 1) < 0) {
+        // the line end is cosmetic
     }
-    bool ok = WriteMenuValues(out);
-    ok = fclose(out) == 0 && ok;
-    if (!ok) {
-        fprintf(stderr, "textmenu: cannot write %s: %s\n", outPath, strerror(errno));
-        unlink(outPath);
-        return 1;
+    _exit(TOOL_STOPPED);
+}
+
+static void CatchInterruptions() {
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = Interrupted;
+    sigemptyset(&action.sa_mask);
+    static constexpr int kSignals[] = {SIGINT, SIGHUP, SIGTERM, SIGQUIT};
+    for (int sig : kSignals)
+        sigaction(sig, &action, nullptr);
+}
+
+// The top menu's apply, wrapped: under -n every name must be set first, as
+// the menu itself demands before applying; the apply command's status is kept.
+static MenuApplyFunc fileApply = nullptr;
+static bool applyChecksNames = false;
+static bool namesMissing = false;
+static int applyStatus = 0;
+
+static int ToolApply(TextMenu* menu) {
+    if (applyChecksNames) {
+        for (TextMenuItem* item = menu->pItems; item->pLabel; ++item) {
+            if (item->Type != MENU_NAME || item->State == 2) continue;
+            if (item->Value.pText && item->Value.pText[0]) continue;
+            char* text = MenuMsg(1011);
+            const char* line = text + strspn(text, "\n");
+            ToolFail(TOOL_FAILED, "%.*s", int(strcspn(line, "\n")), line);
+            PutMem(text);
+            namesMissing = true;
+            return TOOL_FAILED;
+        }
     }
-    return 0;
+    const int status = fileApply ? fileApply(menu) : 0;
+    if (status != 0) applyStatus = status;
+    return status;
 }
 
 int main(int argc, char** argv) {
@@ -77,14 +120,17 @@ int main(int argc, char** argv) {
         BadUsage("-y and -p take no menu file and no other option but -d");
 
     SetToolkitPath(dir);
+    CatchInterruptions();
+    MenuInputEndStatus = TOOL_STOPPED;
     if (prompt) {
         char* phrase = GetPassPhrase(prompt);
-        printf("%s\n", phrase);
+        const bool entered = flPassPhraseEntered;
+        if (entered) printf("%s\n", phrase);
         PutMem(phrase);
-        return 0;
+        return entered ? TOOL_OK : TOOL_STOPPED;
     }
     pDrvCoreDB = NlsOpenDB("CoreString", 0);
-    if (question) return PromptYN("%s", question) ? 0 : 1;
+    if (question) return PromptYN("%s", question) ? TOOL_OK : TOOL_FAILED;
     if (rest != 1) BadUsage("one menu file is needed");
     if (!pDrvCoreDB) {
         fprintf(stderr, "textmenu: the message catalogue cannot be opened\n");
@@ -95,16 +141,35 @@ int main(int argc, char** argv) {
     TextMenu* menu = LoadMenuFile(file, error, sizeof error);
     if (!menu) {
         fprintf(stderr, "textmenu: %s:%s\n", file, error);
-        return 2;
+        return TOOL_USAGE;
     }
     // A settings file asked for must be there: the engine would otherwise
     // leave the menu without showing it.
-    if (settings && access(settings, R_OK) != 0) {
-        fprintf(stderr, "textmenu: cannot read %s: %s\n", settings, strerror(errno));
-        return 1;
+    if (settings && access(settings, R_OK) != 0)
+        return ToolFail(TOOL_FAILED, "cannot read %s: %s", settings, strerror(errno));
+    if (outPath) {
+        if (!MenuOutputOpen(&output, outPath))
+            return ToolFail(TOOL_FAILED, "cannot write %s: %s", outPath, strerror(errno));
+        outputOpen = true;
     }
-    int status = RunMenu(menu, settings, interactive);
-    if (status < 0 || status > 255) status = 1;
-    int written = WriteValues(outPath);
-    return status ? status : written;
+    atexit(DropOutput);
+    fileApply = menu->ApplyFunc;
+    applyChecksNames = !interactive;
+    menu->ApplyFunc = ToolApply;
+    RunMenu(menu, settings, interactive);
+    if (namesMissing) return TOOL_FAILED;
+    if (pUnappliedMenu == menu) return TOOL_STOPPED;
+    const bool written = outPath ? WriteMenuValues(output.file) : WriteMenuValues(stderr);
+    if (outPath) {
+        outputOpen = false;
+        if (!written || !MenuOutputClose(&output)) {
+            const int cause = errno;
+            if (!written) MenuOutputAbort(&output);
+            return ToolFail(TOOL_FAILED, "cannot write %s: %s", outPath, strerror(cause));
+        }
+    } else if (!written) {
+        return TOOL_FAILED;
+    }
+    if (applyStatus != 0) return ToolFail(TOOL_FAILED, "the apply command failed with status %d", applyStatus);
+    return TOOL_OK;
 }

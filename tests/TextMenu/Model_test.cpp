@@ -88,7 +88,7 @@ TEST_F(SettingsTest, TheFiveLineExampleAndItsReadBack) {
     EXPECT_EQ(Store(&menu), "2[5] 13 0\n4[abc] 12 0\n5[2.500] 14 1\n6{\n0[1] 9 0\n}\n");
 
     // Read back into fresh values: the real as 2.5, a text with a blank
-    // up to its first blank, the submenu's block applied at its "}".
+    // whole, the submenu's block applied at its "}".
     InitMenu(&menu);
     subItems[0].Value.i = 0;
     items[2].Value.i = 0;
@@ -102,13 +102,72 @@ TEST_F(SettingsTest, TheFiveLineExampleAndItsReadBack) {
     Load(&menu, "2[7] 13 0\n4[a b] 12 2\n5[2.500] 14 0\n6{\n0[1] 9 0\n}\n");
     EXPECT_TRUE(flLoadedSettings);
     EXPECT_EQ(items[2].Value.i, 7);
-    EXPECT_STREQ(items[4].Value.pText, "a");
+    EXPECT_STREQ(items[4].Value.pText, "a b");
     EXPECT_EQ(items[4].State, 2) << "the state is taken from the line";
     EXPECT_FLOAT_EQ(items[5].Value.f, 2.5f);
     EXPECT_EQ(subItems[0].Value.i, 1);
     EXPECT_EQ(applied, 1) << "closing a submenu block applies the submenu";
     FreeMenu(&menu);
     FreeMenu(&sub);
+}
+
+// Every value comes back as it was stored: texts with blanks and "]", a
+// pick-many mask; lines of older files and lines short of their numbers
+// still set the value.
+TEST_F(SettingsTest, EveryValueComesBackWhole) {
+    char choices[] = "_a,_b,_c";
+    TextMenuItem items[] = {Item("Text", 12), Item("Many", 10), Item("Count", 13), End()};
+    items[1].pChoices = choices;
+    TextMenu menu{"M", 0, nullptr, nullptr, nullptr, nullptr, items, 0};
+    InitMenu(&menu);
+    struct Case {
+        const char* text;
+        int mask;
+    };
+    for (Case c : {Case{"Office printer", 5}, Case{"a]b] c", 6}, Case{"x] 12 0", 1}, Case{"", 7}}) {
+        snprintf(items[0].Value.pText, MENU_TEXT_SIZE, "%s", c.text);
+        items[1].Value.i = c.mask;
+        const std::string stored = Store(&menu);
+        EXPECT_NE(stored.find("1[" + std::to_string(c.mask) + "] 10 0\n"), std::string::npos) << stored;
+        items[0].Value.pText[0] = 0;
+        items[1].Value.i = 1;
+        Load(&menu, stored);
+        EXPECT_STREQ(items[0].Value.pText, c.text);
+        EXPECT_EQ(items[1].Value.i, c.mask);
+    }
+    // "3[a]b] 12 0" as written, a line with one number (type only), one
+    // with none (value only).
+    items[0].State = items[2].State = 1;
+    Load(&menu, "0[a]b] 12 0\n2[17] 13\n1[3]x\n");
+    EXPECT_STREQ(items[0].Value.pText, "a]b");
+    EXPECT_EQ(items[0].State, 0);
+    EXPECT_EQ(items[2].Value.i, 17);
+    EXPECT_EQ(items[2].State, 1) << "a state is taken only when it is there";
+    EXPECT_EQ(items[1].Value.i, 3);
+    FreeMenu(&menu);
+}
+
+// Submenus that lead back to their menu (which a menu file cannot describe,
+// but an application can build) are stored and loaded once each, however
+// many blocks a file nests.
+TEST_F(SettingsTest, CyclicSubmenusEndStoringAndLoading) {
+    TextMenuItem aItems[] = {Item("Count", 13), Item("B", 8), End()};
+    TextMenuItem bItems[] = {Item("Count", 13), Item("A", 8), End()};
+    TextMenu a{"A", 0, nullptr, nullptr, nullptr, nullptr, aItems, 0};
+    TextMenu b{"B", 0, nullptr, nullptr, nullptr, nullptr, bItems, 0};
+    aItems[1].Value.pMenu = &b;
+    bItems[1].Value.pMenu = &a;
+    InitMenu(&a);
+    InitMenu(&b);
+    EXPECT_EQ(Store(&a), "0[0] 13 0\n1{\n0[0] 13 0\n}\n");
+    std::string deep;
+    for (int i = 0; i < 200000; ++i)
+        deep += "1{\n";
+    Load(&a, "0[3] 13 0\n" + deep);
+    EXPECT_EQ(aItems[0].Value.i, 3);
+    Load(&a, "1{\n0[4] 13 0\n1{\n0[9] 13 0\n}\n}\n0[5] 13 0\n");
+    EXPECT_EQ(bItems[0].Value.i, 4);
+    EXPECT_EQ(aItems[0].Value.i, 5) << "a block of a menu already being read is passed over";
 }
 
 TEST_F(SettingsTest, SettingsThatDoNotFitTheMenuAreLeftAlone) {

@@ -45,8 +45,18 @@ TEST_F(MenuTest, PickOneStepsOverUnavailableChoicesAndTakesATypedNumber) {
     EXPECT_EQ(items[0].Value.i, 0);
     EXPECT_TRUE(ProcessSelection(&menu, 0, "2")) << "an unavailable number steps on";
     EXPECT_EQ(items[0].Value.i, 2);
+    EXPECT_TRUE(ProcessSelection(&menu, 0, "3")) << "the current number, others available: a change";
+    EXPECT_EQ(items[0].PrevValue, 2);
+    // A value outside the choices steps to (Value+1) modulo the count.
+    for (auto [outside, next] : {std::pair{5, 0}, std::pair{4, 2}, std::pair{-1, 0}}) {
+        items[0].Value.i = outside;
+        EXPECT_TRUE(ProcessSelection(&menu, 0, "")) << outside;
+        EXPECT_EQ(items[0].Value.i, next) << outside;
+    }
+    items[0].Value.i = 2;
     choices[0] = ' ';
     EXPECT_FALSE(ProcessSelection(&menu, 0, "")) << "nothing else available: no change";
+    EXPECT_FALSE(ProcessSelection(&menu, 0, "3")) << "nothing else available: no change";
     EXPECT_EQ(items[0].Value.i, 2);
 
     HideStateSelection(&items[0], 2);
@@ -192,7 +202,7 @@ TEST_F(MenuTest, StoringSettingsOnRequest) {
 
     menu.Flags = MENU_F_STORE;
     const std::string path = dir / "saved";
-    run = InChild("s\nrelative\ns\n" + path + "\n\ny\n", [&] { return RunMenu(&menu, nullptr, true); });
+    run = InChild("s\nrelative\n\ns\n" + path + "\n\ny\n", [&] { return RunMenu(&menu, nullptr, true); });
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(Count(run.out, "Enter the settings file name: "), 2);
     EXPECT_EQ(ReadFile(path), "0[4] 13 0\n");
@@ -275,9 +285,9 @@ TEST_F(MenuTest, ThePickerPagesThroughItsColumns) {
     EXPECT_EQ(row(1, 3), "     5) choice05" + Blanks(14));
     EXPECT_EQ(row(2, 4), "    10) choice10" + Blanks(14));
 
-    // In the picker loop: Return shows the next page, a number changes the
-    // value and shows the same page again, and after the last page comes
-    // the first.
+    // In the picker loop: Return and an ignored answer show the next page, a
+    // number changes the value and shows the same page again, and after the
+    // last page comes the first.
     item.Type = 10;
     item.Value.i = 1;
     TextMenuItem items[] = {item, End()};
@@ -292,10 +302,10 @@ TEST_F(MenuTest, ThePickerPagesThroughItsColumns) {
     ASSERT_GE(run.out.size(), 7 * page.size());
     EXPECT_EQ(row(1, 4), "     6) choice06" + Blanks(14));
     EXPECT_EQ(row(2, 4), " ->  6) choice06" + Blanks(14));
-    EXPECT_EQ(row(3, 4), " ->  6) choice06" + Blanks(14)) << "an ignored answer shows the page again";
-    EXPECT_EQ(row(4, 4), "    10) choice10" + Blanks(14));
-    EXPECT_EQ(row(5, 3), " ->  1) choice01" + Blanks(14));
-    EXPECT_EQ(row(6, 3), "     5) choice05" + Blanks(14));
+    EXPECT_EQ(row(3, 4), "    10) choice10" + Blanks(14)) << "an ignored answer shows the next page";
+    EXPECT_EQ(row(4, 3), " ->  1) choice01" + Blanks(14));
+    EXPECT_EQ(row(5, 3), "     5) choice05" + Blanks(14));
+    EXPECT_EQ(row(6, 3), "     9) choice09" + Blanks(14));
 }
 
 }  // namespace

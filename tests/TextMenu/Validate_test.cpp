@@ -83,7 +83,8 @@ TEST_F(MenuTest, AlternativesAndConjunctions) {
         {"abd", "a(1,5)&!(abc)", 0, nullptr},
         {"/tmp/my-settings_1", "/A(1,255)+-+_+/", 0, nullptr},
         // A literal mismatch before anything was accepted shows nothing.
-        {"relative", "/A(1,255)+-+_+/", 3, nullptr},
+        {"relative", "/A(1,255)+-+_+/", 3, "\"relative\" is not accepted"},
+        {"a", "b", 3, "\"a\" is not accepted"},
         {"/tmp/a b", "/A(1,255)+-+_+/", 3, "-"},
         {"T:top", "T:A(3,6)", 0, nullptr},
         {"Tx", "T:A(3,6)", 3, "Invalid character x\n: was expected after \"T\""},

@@ -64,11 +64,11 @@ printf '4\n' | timeout 20 "$HELPTTY" index.html > out 2>&1 && fail "end of input
 [ $? = 124 ] && fail "end of input: the viewer hung"
 
 # The sample menu's help answer opens the toolkit's help on textmenu; Exit
-# Help returns to the menu (end of input then ends textmenu with status 1).
+# Help returns to the menu (end of input then ends textmenu with status 3).
 TEXTMENU=$(dirname "$HELPTTY")/textmenu
 if [ -x "$TEXTMENU" ]; then
     printf 'h\n2\ne\n' | timeout 20 "$TEXTMENU" -o "$work/values" "$ORVIK_SOURCE_DIR/data/menus/printqueue.menu" \
-        > out 2>&1 || [ $? = 1 ] || fail "textmenu with help: status $?"
+        > out 2>&1 || [ $? = 3 ] || fail "textmenu with help: status $?"
     grep -q 'textmenu: menus described in a file' out || fail "the sample menu's h opens its help"
     grep -q 'Orvik toolkit help' out || fail "a link into another document of the help"
     [ "$(grep -c 'Print queue setup' out)" -ge 2 ] || fail "Exit Help returns to the menu"

@@ -130,6 +130,20 @@ if command -v tmux >/dev/null; then
     type_line "Y"
     type_line "n"
     wait_for "ystatus=1"
+
+    # An interruption stops the menu and the pass phrase with status 3 and
+    # writes nothing.
+    type_line "clear; $BIN -o $dir/int.out $MENU; echo istatus=\$?"
+    wait_for "<Return> to exit:"
+    "${T[@]}" send-keys -t t C-c
+    wait_for "istatus=3"
+    [ ! -e "$dir/int.out" ] && ! ls "$dir" | grep -q _new || fail "an interrupted menu wrote its values"
+    type_line "clear; w=word; $BIN -p \"Secret \$w: \" > $dir/phrase; echo pstatus=\$?"
+    wait_for "Secret word: "  # not on the command line: the tool is waiting
+    "${T[@]}" send-keys -t t -l "half"
+    "${T[@]}" send-keys -t t C-c
+    wait_for "pstatus=3"
+    [ ! -s "$dir/phrase" ] || fail "an interrupted pass phrase was printed"
     "${T[@]}" kill-server
 else
     echo "tmux missing: the terminal scenarios are skipped" >&2
@@ -153,27 +167,113 @@ grep -qx "QUEUE=q1" "$dir/piped" || fail "piped QUEUE"
 grep -qx "CONN=1" "$dir/piped" || fail "piped CONN"
 
 # Settings stored on request, then loaded and applied without the menu.
-run "1 stored\ns\n$dir/settings\n\nn\ny\n" "$MENU"
-[ $status -eq 0 ] || fail "store run: status $status"
-grep -q "^1\[stored\] 11 0$" "$dir/settings" || fail "settings: $(cat "$dir/settings")"
+# Settings stored on request keep every value (a text with blanks, the
+# paper sizes), then load and apply without the menu; leaving without
+# applying gives 3.
+run "1 stored\n11\n4\ns\ns\n$dir/settings\n\nn\ny\n" "$MENU"
+[ $status -eq 3 ] || fail "store run: status $status"
+grep -q "^1\\[stored\\] 11 0$" "$dir/settings" || fail "settings: $(cat "$dir/settings")"
 run '' -n -s "$dir/settings" -o "$dir/applied" "$MENU"
 [ $status -eq 0 ] || fail "-n run: status $status"
-grep -qx "QUEUE=stored" "$dir/applied" || fail "-n QUEUE"
-grep -q "Queue stored (Office) " "$dir/stdout" || fail "-n applies (a text is loaded up to its first blank)"
+grep -qx "QUEUE=stored" "$dir/applied" && grep -qx "SIZES=11" "$dir/applied" || fail "-n: $(cat "$dir/applied")"
+grep -q "Queue stored (Office printer) " "$dir/stdout" || fail "-n applies the whole text"
 run '' -s "$dir/none" "$MENU"
 [ $status -eq 1 ] || fail "missing settings: status $status"
 
-# The end of input at every prompt ends the program.
+# The end of input at every prompt ends the program with 3 and names no
+# system error.
 for input in '' '\n' '1\n' '1 lp\n' '11\n' '12\n' '12\n\n' '1 q\n\n' 's\n'; do
     run "$input" "$MENU"
-    [ $status -eq 1 ] || fail "end of input after '$input': status $status"
-    grep -q "reading from standard input" "$dir/stderr" || fail "no report after '$input'"
+    [ $status -eq 3 ] || fail "end of input after '$input': status $status"
+    [ "$(tail -n 1 "$dir/stderr")" = "textmenu: reading from standard input" ] ||
+        fail "report after '$input': $(cat "$dir/stderr")"
 done
 
-# Script modes.
-run 'yes\n' -y "Proceed"; [ $status -eq 0 ] || fail "-y yes"
-run 'no\n' -y "Proceed"; [ $status -eq 1 ] || fail "-y no"
-run '' -y "Proceed"; [ $status -eq 1 ] || fail "-y at end of input"
+# Statuses as scripts see them, one case a line: INPUT|STATUS|ARGUMENTS.
+# OUT is written when the status is 0 or the apply command failed (1), and
+# left alone otherwise.
+printf '0[] 11 0\n' >"$dir/noname"
+printf 'menu m\napply exit 4\nitem 12 T\n  name T\n' >"$dir/failing.menu"
+while IFS='|' read -r input want args; do
+    rm -f "$dir/out"
+    # shellcheck disable=SC2086
+    run "$input" -o "$dir/out" $args
+    [ $status -eq "$want" ] || fail "'$input' $args: status $status, not $want: $(cat "$dir/stderr")"
+    if [ "$want" = 0 ] || [ "${args#*failing}" != "$args" ]; then
+        [ -s "$dir/out" ] || fail "'$input' $args: no values written"
+    else
+        [ ! -e "$dir/out" ] || fail "'$input' $args: values written with status $status"
+    fi
+done <<EOF
+1 q1\n3\n\ny\n|0|$MENU
+\ny\n|0|$MENU
+1 q1\n\nn\ny\n|3|$MENU
+1 q1\n|3|$MENU
+|1|-n -s $dir/noname $MENU
+|2|$dir/missing.menu
+1 x\n\ny\n|1|$dir/failing.menu
+EOF
+run '' -n -s "$dir/noname" "$MENU"
+[ "$(cat "$dir/stderr")" = "textmenu: All names must be set before applying setup." ] ||
+    fail "-n with an empty name: $(cat "$dir/stderr")"
+run '' -o /nonexistent/out "$MENU"
+[ $status -eq 1 ] && [ ! -s "$dir/stdout" ] || fail "an OUT that cannot be written is found before the menu"
+
+# Output files: an existing OUT keeps its mode; a pipe (/dev/fd/3) is
+# written straight into; in a sticky world-writable directory a link
+# planted by another user is refused, for -o and for stored settings, and
+# one of the caller's own is followed.
+printf 'old\n' >"$dir/kept"
+chmod 640 "$dir/kept"
+run '\ny\n' -o "$dir/kept" "$MENU"
+[ $status -eq 0 ] && [ "$(stat -c %a "$dir/kept")" = 640 ] && grep -qx "CONN=0" "$dir/kept" ||
+    fail "OUT replaced with its mode: $status $(stat -c %a "$dir/kept")"
+values=$(printf '\ny\n' | timeout 20 setsid -w "$BIN" -o /dev/fd/3 "$MENU" 3>&1 >/dev/null 2>&1)
+eval "$values"
+[ "$CONN" = 0 ] && [ "$DESCR" = "Office printer" ] || fail "-o /dev/fd/3: $values"
+chmod 755 "$dir"
+mkdir -m 1777 "$dir/sticky"
+printf 'precious\n' >"$dir/victim"
+setpriv --reuid=nobody --regid=nogroup --clear-groups ln -s "$dir/victim" "$dir/sticky/out"
+run '\ny\n' -o "$dir/sticky/out" "$MENU"
+[ $status -eq 1 ] && [ ! -s "$dir/stdout" ] && grep -q "cannot write $dir/sticky/out: Permission denied" "$dir/stderr" ||
+    fail "a planted link for -o: status $status $(cat "$dir/stderr")"
+run "s\n$dir/sticky/out\n\nn\ny\n" "$MENU"
+grep -q "cannot write $dir/sticky/out: Permission denied" "$dir/stderr" || fail "a planted link for settings"
+ln -s "$dir/sticky/out" "$dir/sticky/via"  # the caller's link to the planted one
+run '\ny\n' -o "$dir/sticky/via" "$MENU"
+[ $status -eq 1 ] || fail "a chain through a planted link: status $status"
+[ "$(cat "$dir/victim")" = precious ] || fail "the planted link's target was written"
+ln -s "$dir/victim" "$dir/sticky/mine"
+run '\ny\n' -o "$dir/sticky/mine" "$MENU"
+[ $status -eq 0 ] && [ -L "$dir/sticky/mine" ] && grep -qx "CONN=0" "$dir/victim" || fail "the caller's own link"
+
+# Menu files that are refused, at their line: FILE TEXT|REPORT.
+while IFS='|' read -r text report; do
+    printf '%b' "$text" >"$dir/bad.menu"
+    run '' "$dir/bad.menu"
+    [ $status -eq 2 ] && [ "$(cat "$dir/stderr")" = "textmenu: $dir/bad.menu:$report" ] ||
+        fail "bad menu '$text': $status $(cat "$dir/stderr")"
+done <<'EOF'
+menu a\nitem 8 B\n  submenu b\nmenu b\nitem 8 A\n  submenu a|6: the submenus of menu 'b' lead back to menu 'a'
+menu a\nitem 8 B\n  submenu b\nmenu b\nitem 8 C\n  submenu c\nmenu c\nitem 8 B\n  submenu b|9: the submenus of menu 'c' lead back to menu 'b'
+menu a\nitem 12 P\n  name PATH|3: name 'PATH' would change how every command runs
+menu a\nitem 12 P\n  name LD_PRELOAD|3: name 'LD_PRELOAD' would change how every command runs
+menu a\nitem 12 P\n  name IFS|3: name 'IFS' would change how every command runs
+EOF
+
+# Script modes: INPUT|STATUS|OPTION, the question or prompt "Proceed".
+while IFS='|' read -r input want args; do
+    run "$input" "$args" "Proceed"
+    [ $status -eq "$want" ] || fail "'$input' $args: status $status, not $want"
+done <<EOF
+yes\n|0|-y
+no\n|1|-y
+|3|-y
+|3|-p
+abc|3|-p
+EOF
+[ ! -s "$dir/stdout" ] || fail "-p printed a phrase the end of input cut"
 run 'abc\n' -p "Phrase: "
 [ $status -eq 0 ] && [ "$(cat "$dir/stdout")" = "abc" ] || fail "-p piped: $(cat "$dir/stdout")"
 grep -q "Phrase: " "$dir/stderr" || fail "-p prompt on standard error"
