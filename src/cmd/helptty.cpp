@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     }
     if (!name) return Bad("no document named");
 
+    HtmlUtf8 = HtmlLocaleIsUtf8();
     MemHold<char> path(HelpFindDocument(name, SetToolkitPath(dir)));
     HtmlFile* file = ParseHtmlFile(path, nullptr);
     if (!file) {
