@@ -323,8 +323,14 @@ void ParseHtml(HtmlFile* file, ListHeader* list, const char* endTag) {
             }
             if (strcasecmp(name, "pre") == 0) pre = true;
             if (strcasecmp(name, "/pre") == 0) pre = false;
-            if (*attrs) AddIdAnchor(list, attrs);
+            // The anchor of an id lies where the tag leaves the text (before
+            // a link, whose text it would otherwise take).
+            bool link = strcasecmp(name, "a") == 0;
+            if (*attrs && link) AddIdAnchor(list, attrs);
+            char idValue[HTML_NAME_SIZE];
+            bool id = *attrs && !link && HtmlAttribute(attrs, "id", idValue, sizeof idValue);
             AddAtribute(list, name, attrs);
+            if (id) AddIdAnchor(list, attrs);
             continue;
         }
         if (c == '&') {
