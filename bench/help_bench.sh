@@ -20,7 +20,9 @@
 # and precision (the share of helptty's words that w3m shows), median and
 # 10th percentile; the outputs holding a control byte (C0 but TAB, LF, FF;
 # DEL; C1) and those that are not valid UTF-8; and the total time of each.
-# Words are runs of letters and digits; link marks and rules are not words.
+# Words are runs of letters and digits; link marks, bullets and rules are
+# not words. The reference words are w3m's and those of the document's title,
+# which helptty shows and w3m -dump does not.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -107,15 +109,18 @@ count=$(wc -l < "$list")
 [ "$count" -gt 0 ] || { echo "help_bench: no HTML documents found"; exit 0; }
 mkdir -p "$work/h" "$work/w"
 
-# run_all DIR COMMAND...: COMMAND FILE > DIR/N for every document; prints seconds.
+# run_all DIR COMMAND...: COMMAND FILE > DIR/N for every document; then
+# prints the seconds that COMMAND takes over all of them, started one after
+# the other straight from xargs (no shell between), output thrown away.
 run_all() {
     local dir=$1 t0 t1 n=0
     shift
-    t0=$(date +%s.%N)
     while IFS= read -r f; do
         n=$((n + 1))
         "$@" "$f" > "$dir/$n" 2>/dev/null || true
     done < "$list"
+    t0=$(date +%s.%N)
+    xargs -a "$list" -d '\n' -n 1 "$@" > /dev/null 2>&1 || true
     t1=$(date +%s.%N)
     printf '%.2f' "$(echo "$t1 - $t0" | bc -l)"
 }
@@ -130,19 +135,29 @@ echo "$count installed HTML documents: helptty --dump ${ht} s; outputs with a co
 [ $have_w3m = 1 ] || exit 0
 
 wt=$(run_all "$work/w" w3m -dump -cols 132 -T text/html -O UTF-8)
-# words FILE: one word a line (letters, digits and any non-ASCII byte).
-words() { LC_ALL=C tr -c 'A-Za-z0-9\200-\377' '\n' < "$1" | grep -a . || true; }
+# words: one word a line. A word is a run of letters, digits and other
+# non-ASCII characters; the marks w3m draws (bullets, box rules: U+2000 to
+# U+2BFF) are not words, nor are helptty's link marks and table rules.
+words() { LC_ALL=C sed 's/\xe2[\x80-\xaf][\x80-\xbf]/ /g' | LC_ALL=C tr -c 'A-Za-z0-9\200-\377' '\n' | grep -a . || true; }
+# title FILE: the document's title as w3m renders it. helptty heads the page
+# with it; w3m -dump leaves it out (it is the title of w3m's window).
+title() {
+    tr '\n\r' '  ' < "$1" | LC_ALL=C grep -aoiP '<title[^>]*>\K[^<]*(?=</title)' | head -n 1 |
+        w3m -dump -cols 132 -T text/html -O UTF-8 2>/dev/null || true
+}
 scores=$work/scores
 : > "$scores"
-for ((n = 1; n <= count; n++)); do
-    words "$work/w/$n" > "$work/ww"
+n=0
+while IFS= read -r f; do
+    n=$((n + 1))
+    { words < "$work/w/$n"; title "$f" | words; } > "$work/ww"
     [ -s "$work/ww" ] || continue
-    words "$work/h/$n" > "$work/hw"
-    LC_ALL=C awk -v doc="$(sed -n "${n}p" "$list")" '
+    words < "$work/h/$n" > "$work/hw"
+    LC_ALL=C awk -v doc="$f" '
         FNR == NR { want[$0]++; wn++; next }
         { hn++; if (want[$0] > 0) { want[$0]--; common++ } }
         END { printf "%.4f %.4f %s\n", common / wn, hn ? common / hn : 0, doc }' "$work/ww" "$work/hw" >> "$scores"
-done
+done < "$list"
 scored=$(wc -l < "$scores")
 # quantile COLUMN Q: the Q quantile (nearest rank) of a column of the scores.
 quantile() { sort -n -k"$1","$1" "$scores" | awk -v q="$2" -v c="$1" '{ v[NR] = $c } END { i = int(q * NR + 0.999999); if (i < 1) i = 1; print v[i] }'; }

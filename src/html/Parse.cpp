@@ -195,6 +195,10 @@ char* HtmlDecodeSource(char* text) {
     if (!out) SysError("%s", common_109);
     char* o = out;
     for (auto* p = reinterpret_cast<const unsigned char*>(text); *p;) {
+        if (*p >= 0x20 && *p < 0x7f) {
+            *o++ = char(*p++);
+            continue;
+        }
         int code;
         int n = *p < 0x80 ? 0 : HtmlDecodeUtf8(p, &code);
         if (n) {
@@ -317,12 +321,13 @@ void ParseHtml(HtmlFile* file, ListHeader* list, const char* endTag) {
             char* name = CutTagName(p + 1, &attrs);
             p = close + 1;
             if (name[0] == '/' && strlen(name + 1) == endLen && strcasecmp(name + 1, endTag) == 0) break;
-            if (char* end = SkipHidden(p, name)) {
+            char* end = strchr("sSnN", name[0]) ? SkipHidden(p, name) : nullptr;
+            if (end) {
                 p = end;
                 continue;
             }
-            if (strcasecmp(name, "pre") == 0) pre = true;
-            if (strcasecmp(name, "/pre") == 0) pre = false;
+            if ((name[0] | 0x20) == 'p' && strcasecmp(name, "pre") == 0) pre = true;
+            if (name[0] == '/' && strcasecmp(name, "/pre") == 0) pre = false;
             // The anchor of an id lies where the tag leaves the text (before
             // a link, whose text it would otherwise take).
             bool link = strcasecmp(name, "a") == 0;
