@@ -46,6 +46,7 @@ const TextMenuItem HelpCommonItems[HELP_FIXED_ITEMS] = {
 
 bool HtmlHelp(const char* name, const char* data) {
     if (!name) return false;
+    HtmlUtf8 = HtmlLocaleIsUtf8();
     HistoryI = 0;
     flBuildingFile = true;
     if (!ParseHtmlFile(name, data)) {
@@ -97,6 +98,9 @@ void TtyHelpBuildMenuItems() {
         char label[HELP_LABEL_SIZE];
         memcpy(label, page->pText + from, size_t(len));
         label[len] = 0;
+        // A link whose text spans lines is offered on one.
+        for (char* c = label; *c; ++c)
+            if (*c == '\n') *c = ' ';
         TextMenuItem& item = HelpMenuItems[n];
         item.pLabel = SaveStr_(label);
         item.Type = MENU_COMMAND;

@@ -42,3 +42,5 @@ void HelpWriteLinks(FILE* out, HtmlFile* file);
 // when it is there (or absolute), else below the toolkit directory's help
 // folder. Allocated; the fragment after '#' is kept.
 char* HelpFindDocument(const char* name, const char* toolkitDir);
+bool HelpHasText(HtmlFile* file);                     // some page shows more than blanks
+bool HelpHasTarget(HtmlFile* file, const char* name);  // a page or anchor of that name

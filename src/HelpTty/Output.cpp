@@ -38,3 +38,24 @@ char* HelpFindDocument(const char* name, const char* toolkitDir) {
     if (here || url || name[0] == '/' || !toolkitDir) return SaveStr_(name);
     return SaveStr("%s/help/%s", toolkitDir, name);
 }
+
+bool HelpHasText(HtmlFile* file) {
+    for (ListLink* l = file->Pages.pFirst; l; l = l->pNext) {
+        auto* page = static_cast<HtmlPage*>(l->pItem);
+        for (const char* c = page->pText; c && *c; ++c)
+            if (*c != ' ' && *c != '\n') return true;
+    }
+    return false;
+}
+
+bool HelpHasTarget(HtmlFile* file, const char* name) {
+    for (ListLink* l = file->Pages.pFirst; l; l = l->pNext) {
+        auto* page = static_cast<HtmlPage*>(l->pItem);
+        if (page->pName && strcmp(page->pName, name) == 0) return true;
+        for (ListLink* k = page->Links.pFirst; k; k = k->pNext) {
+            HtmlLink* link = *static_cast<HtmlLink**>(k->pItem);
+            if (link->Kind == 1 && link->pTarget && strcmp(link->pTarget, name) == 0) return true;
+        }
+    }
+    return false;
+}

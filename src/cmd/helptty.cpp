@@ -12,6 +12,7 @@ static const char Usage[] =
     "usage: helptty [-d DIR] FILE[#NAME]   browse a help document (at page or anchor NAME)\n"
     "       helptty [-d DIR] --dump FILE   write the text of every page, each followed by a form feed line\n"
     "       helptty [-d DIR] --links FILE  write every offered link: page, start, end, kind, target\n"
+    "                                      (start and end: offsets in the page text; kind 2: a link)\n"
     "       helptty -h | --help | --version\n"
     "A relative FILE is taken as given when it exists, else from DIR/help (DIR: -d, else\n"
     "ORVIK_TOOLKIT_DIR, else the installed or built toolkit directory).\n";
@@ -42,11 +43,18 @@ int main(int argc, char** argv) {
     }
     if (!name) return Bad("no document named");
 
+    HtmlUtf8 = HtmlLocaleIsUtf8();
     MemHold<char> path(HelpFindDocument(name, SetToolkitPath(dir)));
+    MemHold<char> document(SaveStr_(path));
+    if (char* hash = strchr(document.get(), '#')) *hash = 0;
+    FILE* readable = fopen(document, "r");
+    if (!readable) return ToolFail(TOOL_FAILED, "cannot read %s", document.get());
+    fclose(readable);
     HtmlFile* file = ParseHtmlFile(path, nullptr);
-    if (!file) {
-        return ToolFail(TOOL_FAILED, "cannot read %s as a help document with a page", path.get());
-    }
+    if (!file || !HelpHasText(file)) return ToolFail(TOOL_FAILED, "%s holds no page", document.get());
+    const char* fragment = strchr(path.get(), '#');
+    if (fragment && fragment[1] && !HelpHasTarget(file, fragment + 1))
+        return ToolFail(TOOL_FAILED, "%s has no page or anchor %s", document.get(), fragment + 1);
     if (mode && !strcmp(mode, "--dump")) {
         HelpWritePages(stdout, file);
     } else if (mode) {

@@ -38,6 +38,25 @@ constexpr unsigned char HTMLChars[96] = {
     240, 241, 242, 243, 244, 245, 246, 247, 248, 249, 250, 251, 252, 253, 254, 255,
 };
 
+// The entities beyond Latin-1 that help authors write, and the markup ones.
+constexpr HtmlEntity HtmlMoreEntities[HTML_MORE_ENTITIES] = {
+    {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"apos", '\''}, {"quot", '"'},
+    {"AMP", '&'}, {"LT", '<'}, {"GT", '>'}, {"QUOT", '"'},
+    {"hellip", 0x2026}, {"mdash", 0x2014}, {"ndash", 0x2013}, {"minus", 0x2212},
+    {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"sbquo", 0x201a}, {"ldquo", 0x201c}, {"rdquo", 0x201d},
+    {"bdquo", 0x201e}, {"lsaquo", 0x2039}, {"rsaquo", 0x203a}, {"bull", 0x2022}, {"dagger", 0x2020},
+    {"Dagger", 0x2021}, {"permil", 0x2030}, {"prime", 0x2032}, {"Prime", 0x2033}, {"trade", 0x2122},
+    {"euro", 0x20ac}, {"larr", 0x2190}, {"uarr", 0x2191}, {"rarr", 0x2192}, {"darr", 0x2193},
+    {"harr", 0x2194}, {"lArr", 0x21d0}, {"rArr", 0x21d2}, {"hArr", 0x21d4}, {"le", 0x2264},
+    {"ge", 0x2265}, {"ne", 0x2260}, {"asymp", 0x2248}, {"equiv", 0x2261}, {"infin", 0x221e},
+    {"sum", 0x2211}, {"prod", 0x220f}, {"radic", 0x221a}, {"ensp", 0x2002}, {"emsp", 0x2003},
+    {"thinsp", 0x2009}, {"zwnj", 0x200c}, {"zwj", 0x200d}, {"lrm", 0x200e}, {"rlm", 0x200f},
+    {"OElig", 0x152}, {"oelig", 0x153}, {"Scaron", 0x160}, {"scaron", 0x161}, {"Yuml", 0x178},
+    {"fnof", 0x192}, {"circ", 0x2c6}, {"tilde", 0x2dc}, {"loz", 0x25ca}, {"spades", 0x2660},
+    {"clubs", 0x2663}, {"hearts", 0x2665}, {"diams", 0x2666}, {"oline", 0x203e}, {"frasl", 0x2044},
+};
+
 constexpr char HtmlKeys[] =
     ",p,/p,b,/b,font,/font,a,/a,tr,/tr,br,table,fitab,/table,td,/td,"
-    "h1,h2,h3,h4,h5,h6,/h1,/h2,/h3,/h4,/h5,/h6,ol,/ol,li,/li,div,/div,img,";
+    "h1,h2,h3,h4,h5,h6,/h1,/h2,/h3,/h4,/h5,/h6,ol,/ol,li,/li,div,/div,img,"
+    "ul,/ul,dl,/dl,dt,dd,pre,/pre,th,/th,hr,";

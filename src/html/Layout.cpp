@@ -39,7 +39,7 @@ struct KeyName {
     const char* pName;
     int Len;
 };
-static constexpr int HTML_KEY_COUNT = K_IMG;
+static constexpr int HTML_KEY_COUNT = K_HR;
 static constexpr int HTML_KEY_MAX_LEN = 6;
 
 static const KeyName* KeyNames() {
@@ -123,10 +123,15 @@ void BuildTextImage(HtmlFile* file) {
         }
         if (!inTitle) continue;
         // A title wider than the centring width starts at the left edge.
+        const char* title = static_cast<char*>(item->pData);
+        int len = item->Len;
+        while (len > 0 && title[0] == ' ') ++title, --len;
+        while (len > 0 && title[len - 1] == ' ') --len;
+        if (len == 0) continue;
         int column = 0;
-        int blanks = (HTML_TITLE_COLS - item->Len) / 2;
+        int blanks = (HTML_TITLE_COLS - len) / 2;
         if (blanks > 0) PrintText(file, &row, &column, " ", blanks, 1);
-        PrintText(file, &row, &column, static_cast<char*>(item->pData), item->Len, 0);
+        PrintText(file, &row, &column, title, len, 0);
         row += 2;
     }
     BuildTextBody(file, nullptr, row, 0);
@@ -136,17 +141,26 @@ void BuildTextImage(HtmlFile* file) {
 struct BodyState {
     HtmlTable* table;
     int row, column;
-    bool inList = false;
-    int counter = 0;
+    int lists = 0;  // open lists; the innermost HTML_MAX_LIST_DEPTH are told apart
+    bool ordered[HTML_MAX_LIST_DEPTH] = {};
+    int counter[HTML_MAX_LIST_DEPTH] = {};
     int cellIndex = -1, cellColumn = 0, rowStart = 0, tableRow = 0;
     bool rowOpen = false;
     HtmlLink* link = nullptr;
     bool opened = false;  // a "<" was written for link
     int ignored = 0;      // open tables nested too deep, laid out as ignored tags
+    int pre = 0;          // open "pre" elements
 };
 
 static int ColWidth(const HtmlTable* t, int col) {
     return t && col >= 0 && col < t->Cols ? t->pColWidths[col] : 0;
+}
+
+// True when nothing or a blank lies left of the position on its row.
+static bool AfterBlank(int row, int column, int lineStart) {
+    if (column <= lineStart) return true;
+    long at = long(row) * HTML_IMAGE_COLS + column - 1;
+    return at < long(ImageRows) * HTML_IMAGE_COLS && (Image[at] == 0 || Image[at] == ' ');
 }
 
 static void EndTableRow(BodyState& s) {
@@ -167,8 +181,25 @@ static void PlaceTable(HtmlFile* file, BodyState& s, HtmlTable* t) {
         t->X = s.cellColumn;
         t->Y = s.row + (s.column > s.cellColumn ? 1 : 0);
         BuildTextBody(file, t, t->Y, t->X);
-        s.row += t->Height;
+        s.row = t->Y + t->Height;
         s.column = s.cellColumn;
+    }
+}
+
+// Preformatted text: its line breaks kept, tabs to the next eighth column.
+static void PrintPre(HtmlFile* file, BodyState& s, const char* text, int n, int lineStart) {
+    for (int i = 0; i < n;) {
+        int j = i;
+        while (j < n && text[j] != '\n' && text[j] != '\t') ++j;
+        PrintText(file, &s.row, &s.column, text + i, j - i, 0);
+        if (j >= n) break;
+        if (text[j] == '\n') {
+            s.row += 1;
+            s.column = lineStart;
+        } else {
+            PrintText(file, &s.row, &s.column, " ", HtmlTabBlanks(s.column - lineStart), 1);
+        }
+        i = j + 1;
     }
 }
 
@@ -177,12 +208,25 @@ static bool LayOutItem(HtmlFile* file, BodyState& s, HtmlItem* item) {
     HtmlPage* page = pCurrentPage;
     int lineStart = s.table ? s.cellColumn : 0;
     HtmlKey key = HtmlClassify(item);
+    auto breakLine = [&] {
+        if (s.column > lineStart) s.row += 1;
+        s.column = lineStart;
+    };
     switch (key) {
-    case K_TEXT:
-        PrintText(file, &s.row, &s.column, static_cast<char*>(item->pData), item->Len, 0);
+    case K_TEXT: {
+        const char* text = static_cast<char*>(item->pData);
+        int n = item->Len;
+        if (s.pre) {
+            PrintPre(file, s, text, n, lineStart);
+            break;
+        }
+        if (n > 0 && text[0] == ' ' && AfterBlank(s.row, s.column, lineStart)) ++text, --n;
+        PrintText(file, &s.row, &s.column, text, n, 0);
         break;
+    }
     case K_P:
         if (!s.table) s.row += 2, s.column = 0;
+        else breakLine();
         break;
     case K_EP:
         if (!s.table) s.row += 1, s.column = 0;
@@ -195,25 +239,49 @@ static bool LayOutItem(HtmlFile* file, BodyState& s, HtmlItem* item) {
         s.column = lineStart;
         s.row += 2;
         break;
-    case K_OL:
-        s.counter = 0;
-        s.inList = true;
+    case K_OL: case K_UL:
+        if (s.lists < HTML_MAX_LIST_DEPTH) {
+            s.ordered[s.lists] = key == K_OL;
+            s.counter[s.lists] = 0;
+        }
+        ++s.lists;
         break;
-    case K_EOL:
-        s.inList = false;
+    case K_EOL: case K_EUL:
+        if (s.lists > 0) --s.lists;
         s.column = lineStart;
         s.row += 1;
         break;
     case K_LI:
-        if (s.inList) {
+        if (s.lists > 0) {
             s.column = lineStart;
             s.row += 1;
-            ++s.counter;
-            char number[24];
-            int n = snprintf(number, sizeof number, "   %i. ", s.counter);
-            PrintText(file, &s.row, &s.column, number, n, 0);
+            char mark[64];
+            int n = HtmlListMark(mark, sizeof mark, s.lists, s.ordered, s.counter);
+            PrintText(file, &s.row, &s.column, mark, n, 0);
         }
         break;
+    case K_DL: case K_EDL: case K_DT: case K_PRE: case K_EPRE:
+        breakLine();
+        if (key == K_PRE) ++s.pre;
+        if (key == K_EPRE && s.pre > 0) --s.pre;
+        break;
+    case K_DD:
+        breakLine();
+        PrintText(file, &s.row, &s.column, " ", HTML_DD_INDENT, 1);
+        break;
+    case K_HR:
+        breakLine();
+        if (!s.table) {
+            PrintText(file, &s.row, &s.column, "-", HTML_RULE_COLS, 1);
+            breakLine();
+        }
+        break;
+    case K_IMG: {
+        char alt[HTML_ALT_SIZE];
+        int n = HtmlImageAlt(item, alt, sizeof alt);
+        PrintText(file, &s.row, &s.column, alt, n, 0);
+        break;
+    }
     case K_A:
         s.link = static_cast<HtmlLink*>(item->pData);
         s.opened = false;
@@ -231,6 +299,8 @@ static bool LayOutItem(HtmlFile* file, BodyState& s, HtmlItem* item) {
         s.opened = false;
         if (s.link) {
             s.link->Len = (s.row - s.link->Start) * HTML_IMAGE_COLS + s.column - s.link->End;
+            s.link->EndRow = s.row;
+            s.link->EndColumn = s.column;
             if (!ListPushItem(&page->Links, &s.link, sizeof s.link)) SysError("%s", common_109);
             s.link = nullptr;
         }
@@ -244,7 +314,7 @@ static bool LayOutItem(HtmlFile* file, BodyState& s, HtmlItem* item) {
         s.rowStart = s.row;
         s.column = s.table->X + 1;
         break;
-    case K_TD:
+    case K_TD: case K_TH:
         if (!s.table) break;
         s.row = s.rowStart;
         ++s.cellIndex;
@@ -259,7 +329,7 @@ static bool LayOutItem(HtmlFile* file, BodyState& s, HtmlItem* item) {
             ++s.ignored;
             break;
         }
-        if (s.inList) s.column = lineStart, s.row += 1;
+        if (s.lists > 0) s.column = lineStart, s.row += 1;
         ListLink* walk = page->Body.pWalk;
         HtmlTable* t = GetTextTable(file, item, s.table ? ColWidth(s.table, s.cellIndex) : 0);
         page->Body.pWalk = walk;
@@ -277,6 +347,27 @@ static bool LayOutItem(HtmlFile* file, BodyState& s, HtmlItem* item) {
         break;
     }
     return true;
+}
+
+int HtmlTabBlanks(int column) { return 8 - column % 8; }
+
+int HtmlListMark(char* mark, int size, int lists, const bool* ordered, int* counter) {
+    int level = lists <= HTML_MAX_LIST_DEPTH ? lists - 1 : HTML_MAX_LIST_DEPTH - 1;
+    int indent = 3 * (lists - 1 < HTML_MAX_LIST_DEPTH ? lists - 1 : HTML_MAX_LIST_DEPTH);
+    int n = lists <= HTML_MAX_LIST_DEPTH && ordered[level]
+                ? snprintf(mark, size_t(size), "%*s   %i. ", indent, "", ++counter[level])
+                : snprintf(mark, size_t(size), "%*s   * ", indent, "");
+    return n < size ? n : size - 1;
+}
+
+int HtmlImageAlt(const HtmlItem* item, char* alt, int size) {
+    const char* attrs = static_cast<const char*>(item->pData);
+    char value[HTML_ALT_SIZE];
+    if (!attrs || !HtmlAttribute(attrs, "alt", value, sizeof value) || !value[0]) return 0;
+    for (char* c = value; *c; ++c)
+        if (*c == '\t' || *c == '\n' || *c == '\r' || *c == '\f') *c = ' ';
+    int n = snprintf(alt, size_t(size), "[%s]", value);
+    return n < size ? n : size - 1;
 }
 
 void BuildTextBody(HtmlFile* file, HtmlTable* table, int row, int column) {
@@ -323,34 +414,48 @@ void PrintTextImage(HtmlFile* file) {
         RowOffsetCnt = rows + 1;
     }
     int* offsets = RowOffsets;
-    long total = 0;
-    for (int r = 0; r < rows;) {
+    // A row's text ends at its last written character; what was never
+    // written before it is blank. A full row runs on into the next.
+    auto rowLength = [&](int r) -> int {
         long at = long(r) * HTML_IMAGE_COLS;
-        long len = at < imageSize ? long(strnlen(Image + at, size_t(imageSize - at))) : 0;
-        int span = len > 0 ? int((len + HTML_IMAGE_COLS - 1) / HTML_IMAGE_COLS) : 1;
-        for (int j = 0; j < span && r + j < rows; ++j) offsets[r + j] = int(total + long(j) * HTML_IMAGE_COLS);
-        total += len + 1;
-        r += span;
+        if (at >= imageSize) return 0;
+        int len = HTML_IMAGE_COLS;
+        while (len > 0 && Image[at + len - 1] == 0) --len;
+        return len;
+    };
+    long total = 0;
+    for (int r = 0; r < rows; ++r) {
+        if (total >= INT_MAX - HTML_IMAGE_COLS) SysError("%s", common_109);
+        offsets[r] = int(total);
+        int len = rowLength(r);
+        total += len;
+        if (len < HTML_IMAGE_COLS || r + 1 >= rows) total += 1;
     }
     if (total >= INT_MAX) SysError("%s", common_109);
     char* text = static_cast<char*>(GetMem(int(total) + 1));
     if (!text) SysError("%s", common_109);
     char* out = text;
-    for (int r = 0; r < rows;) {
-        long at = long(r) * HTML_IMAGE_COLS;
-        long len = at < imageSize ? long(strnlen(Image + at, size_t(imageSize - at))) : 0;
-        memcpy(out, Image + at, size_t(len));
-        out += len;
-        *out++ = '\n';
-        r += len > 0 ? int((len + HTML_IMAGE_COLS - 1) / HTML_IMAGE_COLS) : 1;
+    for (int r = 0; r < rows; ++r) {
+        int len = rowLength(r);
+        const char* from = Image + long(r) * HTML_IMAGE_COLS;
+        for (int i = 0; i < len; ++i) *out++ = from[i] ? from[i] : ' ';
+        if (len < HTML_IMAGE_COLS || r + 1 >= rows) *out++ = '\n';
     }
     *out = 0;
+    // Text written over text may have cut a character in two.
+    if (HtmlUtf8)
+        for (auto* p = reinterpret_cast<unsigned char*>(text); *p;) {
+            int code, n = *p < 0x80 ? 1 : HtmlDecodeUtf8(p, &code);
+            if (n == 0) *p = '?', n = 1;
+            p += n;
+        }
     for (int i = 0; auto** ref = static_cast<HtmlLink**>(ListWalk(&page->Links, i)); ++i) {
         HtmlLink* link = *ref;
         long start = link->Start >= 0 && link->Start < rows ? offsets[link->Start] + long(link->End) : total;
         if (start > total) start = total;
-        long end = start + (link->Len > 0 ? link->Len : 0);
+        long end = link->EndRow >= 0 && link->EndRow < rows ? offsets[link->EndRow] + long(link->EndColumn) : total;
         if (end > total) end = total;
+        if (end < start) end = start;
         link->Start = int(start);
         link->End = int(end);
     }

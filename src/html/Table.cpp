@@ -36,7 +36,7 @@ int GetColumnCnt() {
             --depth;
         } else if (depth == 0) {
             if (key == K_TR) n = 0;
-            else if (key == K_TD) ++n;
+            else if (key == K_TD || key == K_TH) ++n;
             else if (key == K_ETR && n > best) best = n;
         }
     }
@@ -76,6 +76,14 @@ struct Measure {
     bool hasDeclared[HTML_MAX_TABLE_DIM];
     int rows = 0, cell = -1, lines = 0, cols = 0;
     bool rowOpen = false;
+    // Where the layout will be in the cell: line and column from its corner,
+    // whether a blank is last on the line, the lists open in it, a link mark.
+    int line = 0, column = 0;
+    bool blank = true;
+    int lists = 0, pre = 0;
+    bool ordered[HTML_MAX_LIST_DEPTH] = {};
+    int counter[HTML_MAX_LIST_DEPTH] = {};
+    bool opened = false;
 
     // Back to an empty table, touching only what the last one used.
     void Clear() {
@@ -87,13 +95,47 @@ struct Measure {
         rows = lines = cols = 0;
         cell = -1;
         rowOpen = false;
+        StartCell();
     }
+    void StartCell() {
+        line = column = lists = pre = 0;
+        blank = true;
+        opened = false;
+    }
+    // n characters written; the last a blank or not.
+    void Write(int n, bool lastBlank) {
+        if (n <= 0) return;
+        column += n;
+        blank = lastBlank;
+        Grow(column, 0);
+    }
+    void NewLine(int n) {
+        line += n;
+        column = 0;
+        blank = true;
+    }
+    void BreakLine() {
+        if (column > 0) NewLine(1);
+    }
+    // The cell as high as the lines written so far.
+    void Reach() { Grow(0, 0); }
     bool InCell() const { return rowOpen && rows < HTML_MAX_TABLE_DIM && cell >= 0 && cell < HTML_MAX_TABLE_DIM; }
-    void Grow(int width, int height) {
+    void Grow(int width, int) {
         if (!InCell()) return;
         if (width > widths[cell]) widths[cell] = width;
-        lines += height;
+        lines = line + (column > 0 ? 1 : 0);
         if (lines > heights[rows]) heights[rows] = lines;
+    }
+    void Text(const char* text, int n) {
+        if (pre) {
+            for (int i = 0; i < n; ++i) {
+                if (text[i] == '\n') NewLine(1);
+                else Write(text[i] == '\t' ? HtmlTabBlanks(column) : 1, text[i] == ' ' || text[i] == '\t');
+            }
+            return;
+        }
+        if (n > 0 && text[0] == ' ' && (column == 0 || blank)) ++text, --n;
+        Write(n, n > 0 && text[n - 1] == ' ');
     }
     void EndRow() {
         if (rows < HTML_MAX_TABLE_DIM) {
@@ -163,33 +205,101 @@ HtmlTable* GetTextTable(HtmlFile* file, HtmlItem* tableItem, int available) {
     int ignored = 0;
     while (HtmlItem* item = Next(body)) {
         HtmlKey key = HtmlClassify(item);
-        if (key == K_TEXT) {
-            m->Grow(item->Len, 1);
-        } else if (key == K_TR) {
+        switch (key) {
+        case K_TEXT:
+            m->Text(static_cast<const char*>(item->pData), item->Len);
+            break;
+        case K_TR:
             if (m->rowOpen) m->EndRow();
             m->rowOpen = true;
             if (m->rows < HTML_MAX_TABLE_DIM) m->heights[m->rows] = 0;
             m->lines = 0;
             m->cell = -1;
-        } else if (key == K_TD) {
+            break;
+        case K_TD: case K_TH: {
             ++m->cell;
+            m->StartCell();
             int width;
             if (t->Width && m->InCell() && item->Len > 0 && !m->hasDeclared[m->cell] &&
                 CellWidth(static_cast<const char*>(item->pData), t, &width)) {
                 m->declared[m->cell] = width;
                 m->hasDeclared[m->cell] = true;
             }
-        } else if (key == K_ETD) {
+            break;
+        }
+        case K_ETD: case K_ETH:
             m->lines = 0;
-        } else if (key == K_TABLE) {
+            break;
+        case K_P: case K_DL: case K_EDL: case K_DT: case K_HR:
+            m->BreakLine();
+            break;
+        case K_PRE: case K_EPRE:
+            m->BreakLine();
+            if (key == K_PRE) ++m->pre;
+            else if (m->pre > 0) --m->pre;
+            break;
+        case K_DD:
+            m->BreakLine();
+            m->Write(HTML_DD_INDENT, true);
+            break;
+        case K_BR: case K_H1: case K_H2: case K_H3: case K_H4: case K_H5: case K_H6: case K_DIV:
+            m->NewLine(1);
+            break;
+        case K_EH1: case K_EH2: case K_EH3: case K_EH4: case K_EH5: case K_EH6: case K_EDIV:
+            m->NewLine(2);
+            break;
+        case K_OL: case K_UL:
+            if (m->lists < HTML_MAX_LIST_DEPTH) {
+                m->ordered[m->lists] = key == K_OL;
+                m->counter[m->lists] = 0;
+            }
+            ++m->lists;
+            break;
+        case K_EOL: case K_EUL:
+            if (m->lists > 0) --m->lists;
+            m->NewLine(1);
+            break;
+        case K_LI:
+            if (m->lists > 0) {
+                char mark[64];
+                m->NewLine(1);
+                m->Write(HtmlListMark(mark, sizeof mark, m->lists, m->ordered, m->counter), true);
+            }
+            break;
+        case K_IMG: {
+            char alt[HTML_ALT_SIZE];
+            m->Write(HtmlImageAlt(item, alt, sizeof alt), false);
+            break;
+        }
+        case K_A: {
+            auto* link = static_cast<HtmlLink*>(item->pData);
+            m->opened = link && link->Kind == 2;
+            if (m->opened) m->Write(1, false);
+            break;
+        }
+        case K_EA:
+            if (m->opened) m->Write(1, false);
+            m->opened = false;
+            break;
+        case K_TABLE: {
             if (HtmlTableDepth >= HTML_MAX_TABLE_DEPTH) {
                 ++ignored;
                 continue;
             }
+            if (m->lists > 0) m->NewLine(1);
             bool known = m->InCell() && m->hasDeclared[m->cell];
             HtmlTable* inner = GetTextTable(file, item, known ? m->declared[m->cell] : 0);
-            m->Grow(inner->Width, inner->Height);
-        } else if (key == K_ETR) {
+            if (m->column > 0) m->NewLine(1);
+            m->line += inner->Height;
+            m->Grow(inner->Width, 0);
+            m->column = 0;
+            m->blank = true;
+            break;
+        }
+        default:
+            break;
+        }
+        if (key == K_ETR) {
             m->EndRow();
         } else if (key == K_ETABLE) {
             if (ignored == 0) break;

@@ -32,6 +32,7 @@ struct HtmlLink {
     int End;        // laying out: column; afterwards offset just after the last character
     int Len;        // columns the link text occupies
     int Kind;       // 1 anchor (name), 2 link (href), 0 neither
+    int EndRow, EndColumn;  // laying out: where the text ends
 };
 
 struct HtmlPage {
@@ -75,6 +76,30 @@ extern const char HTMLKeys[];
 extern const int HTMLKeySizes[97];
 extern const unsigned char HTMLChars[96];
 extern const char HtmlKeys[];  // the tags the layout knows, separator-led
+struct HtmlEntity {
+    const char* pName;
+    int Code;
+};
+constexpr int HTML_MORE_ENTITIES = 68;
+extern const HtmlEntity HtmlMoreEntities[HTML_MORE_ENTITIES];  // beyond Latin-1, and &amp; &lt; ...
+
+// ------------------------------------------------------------ characters
+// The page texts are in UTF-8 when HtmlUtf8 is set (a UTF-8 locale, which
+// the tools look up with HtmlLocaleIsUtf8), else in ISO 8859-1 with "?" for
+// what it cannot hold. No control character but TAB, LF and FF from a
+// document ever reaches them.
+extern bool HtmlUtf8;
+bool HtmlLocaleIsUtf8();  // LC_ALL, else LC_CTYPE, else LANG names UTF-8
+// The character a reference to code stands for: a blank for TAB, LF, CR,
+// FF; U+FFFD for no character or a control; 128 to 159 as Windows-1252.
+int HtmlCodePoint(long code);
+int HtmlEncodeChar(char* out, int code);  // in the page charset; bytes written (1 to 4)
+// The length of the valid UTF-8 sequence at p (not ASCII) and its code; 0
+// when the bytes there are no such sequence.
+int HtmlDecodeUtf8(const unsigned char* p, int* code);
+// The document text in the page charset, controls left out: valid UTF-8
+// is read as such, other bytes as ISO 8859-1. Takes text (PutMem).
+char* HtmlDecodeSource(char* text);
 
 // ---------------------------------------------------------------- parser
 // Loads (from the file when content is none, else from a copy of content),
@@ -90,6 +115,9 @@ void AddAtribute(ListHeader* list, char* tag, char* data);
 char* GetKeyWord(HtmlFile* file);  // the next tag's text, cut in place; none at the end
 // The name of a tag cut off at its first blank; *attrs gets the rest.
 char* CutTagName(char* text, char** attrs);
+// The value of attribute key (any letter case) of a tag's attribute text,
+// unquoted, copied into value (size bytes, cut beyond); false without one.
+bool HtmlAttribute(const char* attrs, const char* key, char* value, int size);
 
 // ---------------------------------------------------------------- layout
 // All work on pCurrentPage.

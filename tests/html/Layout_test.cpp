@@ -100,4 +100,56 @@ TEST_F(Layout, NoLayoutWritesOutsideItsImage) {
     EXPECT_EQ(Render("a<fitab border>b</table>c"), "abc\n");
 }
 
+// Real documents: every word shown, nothing a terminal would obey, the
+// tags help authors write. Each case is a body and its page text, in the
+// ISO 8859-1 or the UTF-8 page charset.
+TEST_F(Layout, RealDocumentsLayOutEveryWordAndNoControl) {
+    struct Case {
+        bool utf8;
+        const char* body;
+        std::string text;
+    } cases[] = {
+        // A table right of text: the cells left of it are blanks.
+        {false, "History<table><tr><td>v14</td></tr></table>", "History     \n        v14 \n            \n"},
+        // A cell is as wide as what is written in it, links marks included.
+        {false, "<table border><tr><td>one <b>two</b> three</td><td><a href=g>Gamma</a></td></tr></table>",
+         ",-------------+-------,\n|one two three|<Gamma>|\n'-------------+-------'\n"},
+        // A heading in a cell stays in the cell.
+        {false, "<table border><tr><td><h2>Head</h2>cell</td></tr></table>after",
+         ",----,\n|    |\n|Head|\n|    |\n|cell|\n'----'\nafter\n"},
+        // No control character from a document; references in the charset.
+        {false, "&#7963;[2J\x1b]0;t\x07x\xc2\x9bq&#27;&#150;&#233;", "?[2J]0;txq??\xe9\n"},
+        {true, "&#7963;[2J\x1b]0;t\x07x\xc2\x9bq\x7f&#27;&#150;", "\xe1\xbc\x9b[2J]0;txq\xef\xbf\xbd\xe2\x80\x93\n"},
+        {true, "\xe9 &#x10FFFF;&#x110000;&#0;&#xD800;", "\xc3\xa9 \xf4\x8f\xbf\xbf\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\n"},
+        // Blanks between pieces of text, tags between them or not; none at
+        // the start of a line.
+        {false, "see <b>this</b> word <a href=a>one</a> <a href=b>two</a><br> next", "see this word <one> <two>\nnext\n"},
+        {false, "&amp;&lt;&gt;&apos;&hellip;", "&<>'?\n"},
+        {false, "a<script>x>y</script> b<!-- c > d -->e<style>s</style>f<noscript>n</noscript>", "a bef\n"},
+        // Lists, definitions, preformatted text, header cells, images, rules.
+        {false, "<ul><li>a<ul><li>b</ul><li>c</ul>", "\n   * a\n      * b\n\n   * c\n"},
+        {false, "<dl><dt>term<dd>def</dl>z", "term\n    def\nz\n"},
+        {false, "<pre>a  b\n\tc\n\nd</pre>e", "a  b\n        c\n\nd\ne\n"},
+        {false, "<table border><tr><th>H</th><td>v<img src=x alt=\"pic\"></td></tr></table><hr>end",
+         ",-+------,\n|H|v[pic]|\n'-+------'\n" + std::string(78, '-') + "\nend\n"},
+    };
+    for (const Case& c : cases) {
+        HtmlUtf8 = c.utf8;
+        EXPECT_EQ(Render(c.body), c.text) << c.body;
+    }
+    HtmlUtf8 = false;
+}
+
+TEST_F(Layout, LinksAcrossLinesAndAnchorsById) {
+    std::string text = Render("x<a href=p2>AB<br>C</a> tail<h2 id=sec>S</h2>");
+    EXPECT_EQ(text, "x<AB\nC> tail\nS\n\n");
+    HtmlLink* l = Link(1);
+    EXPECT_EQ(text.substr(size_t(l->Start), size_t(l->End - l->Start)), "<AB\nC>");
+    HtmlLink* id = Link(2);
+    EXPECT_EQ(id->Kind, 1);
+    EXPECT_STREQ(id->pTarget, "sec");
+    GoToTarget("sec");
+    EXPECT_EQ(TargetPos, int(text.find('S')));
+}
+
 }  // namespace

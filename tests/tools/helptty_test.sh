@@ -48,6 +48,25 @@ run 1 "$HELPTTY" --dump nothere.html
 [ -s out ] && fail "a missing document: nothing on standard output"
 printf 'no sections at all' > plain.html
 run 1 "$HELPTTY" --links plain.html
+[ "$(cat err)" = "helptty: plain.html holds no page" ] || fail "no page: $(cat err)"
+printf '<html><body>  <b> </b>\n</body></html>' > empty.html
+run 1 "$HELPTTY" --dump empty.html
+[ "$(cat err)" = "helptty: empty.html holds no page" ] || fail "an empty body: $(cat err)"
+run 1 "$HELPTTY" --dump nothere.html
+grep -q "^helptty: cannot read .*/help/nothere.html$" err || fail "unreadable: $(cat err)"
+run 1 "$HELPTTY" index.html#nosuch
+grep -q 'has no page or anchor nosuch' err || fail "a name that is no anchor: $(cat err)"
+# Whatever a document holds, no control byte comes out, and under a UTF-8
+# locale the output is UTF-8.
+printf '<html><body>\033]0;title\007&#7963;[2J\233 \351<a href="#\033x">l\033ink</a></body></html>' > control.html
+for mode in --dump --links; do
+    LC_ALL=C.UTF-8 run 0 "$HELPTTY" $mode control.html
+    LC_ALL=C grep -qaP '[\x00-\x08\x0B\x0D-\x1F\x7F]|\xC2[\x80-\x9F]' out && fail "$mode: a control byte came out"
+    iconv -f UTF-8 -t UTF-8 out > /dev/null || fail "$mode: not UTF-8 under C.UTF-8"
+done
+LC_ALL=C.UTF-8 run 0 "$HELPTTY" --dump control.html
+# (a byte that is no UTF-8 is read as ISO 8859-1, 128 to 159 as Windows-1252)
+[ "$(head -1 out)" = "]0;title"$'\u1f1b'"[2J"$'\u203a'" "$'\u00e9'"<link>" ] || fail "control.html: $(head -1 out)"
 run 2 "$HELPTTY"
 run 2 "$HELPTTY" --bogus index.html
 run 2 "$HELPTTY" -d
