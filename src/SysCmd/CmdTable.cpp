@@ -94,6 +94,8 @@ constinit SysCmdEntry ComList[SYSCMD_COUNT] = {
     {"startsrc", "", nullptr, 1},     // CMD_STARTSRC
     {"stopsrc", "", nullptr, 0},      // CMD_STOPSRC
     {"lssrc", "", nullptr, 0},        // CMD_LSSRC
+    {"sha256sum", "", nullptr, 0},    // CMD_SHA256SUM: an install site's checksums
+    {"gpgv", "", nullptr, 0},         // CMD_GPGV: the signature over them
     {nullptr, nullptr, nullptr, 0},   // end marker
 };
 
@@ -259,7 +261,7 @@ bool FillCmdPaths(const char* dir) {
 }
 
 bool FillCmdPath(int id) {
-    if (id < CMD_CANCEL || id > CMD_LSSRC) return false;
+    if (id < CMD_CANCEL || id > CMD_LAST) return false;
     SysCmdEntry& entry = ComList[id];
     if (entry.pPath) return true;
     if (!FullSearchPath) BuildFullSearchPath();
@@ -279,11 +281,11 @@ bool FillCmdPath(int id) {
 // The step every lookup takes first: while first-use discovery is enabled,
 // an unlocated table command is searched for.
 void LookUpCmd(int id) {
-    if (flInitSysCmd && id >= CMD_CANCEL && id <= CMD_LSSRC && !ComList[id].pPath) FillCmdPath(id);
+    if (flInitSysCmd && id >= CMD_CANCEL && id <= CMD_LAST && !ComList[id].pPath) FillCmdPath(id);
 }
 
 int TestCmd(int id) {
-    if (id < CMD_CANCEL || id > CMD_LSSRC) return 0;
+    if (id < CMD_CANCEL || id > CMD_LAST) return 0;
     LookUpCmd(id);
     return ComList[id].pPath ? 1 : 0;
 }

@@ -16,6 +16,8 @@
 #include "utils/utils.h"
 
 bool flSysCmdDryRun = false;
+bool flSysCmdDryRunShow = false;
+void (*SysCmdDryRunShowHook)(const char* line, int len) = nullptr;
 char SysCmdLastLine[CMDLINE_SIZE];
 int SysCmdLastWait = 0;
 
@@ -93,7 +95,7 @@ static void ReportFailure(int severity, const char* text, const char* cmd, int l
         PutLogMsg("%s: command %s\n", "WARNING_MSG", text);
     } else if (severity == 2) {
         char see[kReasonSize] = "";
-        if (flUseLog) snprintf(see, sizeof see, " (see /tmp/%s.log)", my_name);
+        if (flUseLog) snprintf(see, sizeof see, " (see %s/%s.log)", pLogPath, my_name);
         char name[kReportMax + 1];
         int room = int(strlen("ERROR: ") + strlen(": ") + strlen(text) + strlen(see));
         NameCommand(cmd, len, room, name, sizeof name);
@@ -210,7 +212,7 @@ int SysCmd(int id, int severity, const char* fmt, ...) {
         echo = false;
     }
     if (id == CMD_RAW) echo = false;
-    if (id > CMD_LSSRC) {
+    if (id > CMD_LAST) {
         char text[kReasonSize];
         snprintf(text, sizeof text, "invalid system command id %d, not run", id);
         return Refuse(severity, text);
@@ -243,7 +245,7 @@ int SysCmd(int id, int severity, const char* fmt, ...) {
         line.Add(" 1>/dev/null 2>/dev/null");
     } else if (echo && logged) {
         if (LogReady())
-            line.Add(" 1>>/tmp/%s.log 2>>/tmp/%s.log", my_name, my_name);
+            line.Add(" 1>>%s/%s.log 2>>%s/%s.log", pLogPath, my_name, pLogPath, my_name);
         else
             line.Add(" 1>>/dev/null 2>>/dev/null");
     }
@@ -253,7 +255,16 @@ int SysCmd(int id, int severity, const char* fmt, ...) {
         return -1;
     }
 
-    if (echo && flSysCmdLog && logged) {
+    if (flSysCmdDryRun && flSysCmdDryRunShow) {
+        if (SysCmdDryRunShowHook) {
+            SysCmdDryRunShowHook(buf + named, shown - named);
+        } else {
+            EndMidLine();
+            printf("run: %.*s\n", shown - named, buf + named);
+            fflush(stdout);
+        }
+        PutLogMsg("%.*s\n", shown, buf);
+    } else if (echo && flSysCmdLog && logged) {
         fputs(".", stdout);
         fflush(stdout);
         flMidLine = true;
@@ -305,7 +316,7 @@ int SysCmdP(int severity, const char* fmt, ...) {
 // caller's text alone for ids 0 and 1) and starts it with a pipe from its
 // standard output. None when the line cannot be built or started.
 static FILE* OpenCapture(int id, const char* fmt, va_list ap) {
-    if (id < 0 || id > CMD_LSSRC) {
+    if (id < 0 || id > CMD_LAST) {
         fprintf(stderr, "ERROR: invalid system command id %d, not run\n", id);
         return nullptr;
     }

@@ -19,12 +19,13 @@ enum SysCmdId : int {
     CMD_DF, CMD_LPQ, CMD_YPCAT, CMD_REJECT, CMD_PMADM, CMD_SACADM, CMD_VOLCHECK, CMD_CAPTURE,
     CMD_LPSET, CMD_INSTNETPR, CMD_PIOMKPQ, CMD_PIOMISC_EXT, CMD_PIOMISC_BASE, CMD_LSALLQ,
     CMD_MKQUE, CMD_MKQUEDEV, CMD_RMQUE, CMD_RMQUEDEV, CMD_PIOCHDFQ, CMD_ENQ, CMD_LSQUEDEV,
-    CMD_LSQUE, CMD_STARTSRC, CMD_STOPSRC, CMD_LSSRC,
-    CMD_END  // 83: the end marker
+    CMD_LSQUE, CMD_STARTSRC, CMD_STOPSRC, CMD_LSSRC, CMD_SHA256SUM, CMD_GPGV,
+    CMD_END  // 85: the end marker
 };
+constexpr int CMD_LAST = CMD_GPGV; // the last tool of the table
 // clang-format on
 
-constexpr int SYSCMD_COUNT = CMD_END + 1; // 84 entries
+constexpr int SYSCMD_COUNT = CMD_END + 1; // 86 entries
 constexpr int CMDLINE_SIZE = 4096;        // SysCmd and capture command lines
 constexpr int CMDLINE_P_SIZE = 512;       // SysCmdP command line
 constexpr int RESP_PIECE = 4096;          // captured lines: pieces of 4095 characters
@@ -101,5 +102,10 @@ const char* SysCmdScanTraceForTests();
 // With flSysCmdDryRun set, SysCmd and SysCmdP build, echo and log their line
 // but hand nothing to the shell and do not wait; the result is 0.
 extern bool flSysCmdDryRun;
+// With flSysCmdDryRunShow too, each line is printed on standard output as
+// "run: COMMAND" (the command as the shell would run it, no redirections).
+extern bool flSysCmdDryRunShow;
+// Prints a shown line instead, when set (len characters of line).
+extern void (*SysCmdDryRunShowHook)(const char* line, int len);
 extern char SysCmdLastLine[CMDLINE_SIZE]; // the last line built for the shell
 extern int SysCmdLastWait;                // iWait of the last SysCmd (0 for ids 0 and 1)

@@ -26,14 +26,26 @@ constexpr const char* HELP_OPTIONS = ",-h,--help";
 constexpr const char USAGE[] =
     "usage: %s [WORKDIR] [INSTALLDIR]\n"
     "       %s [WORKDIR] install INSTALLDIR\n"
-    "       %s -v | -h | --help\n"
+    "       %s --status | --verify | --remove [--force]\n"
+    "       %s -v | --version | -h | --help\n"
     "Installs the Orvik print suite from the install site that holds this program;\n"
     "run it as root from there. WORKDIR is the parent of the temporary work area\n"
     "(default /tmp); INSTALLDIR is the directory to hold Orvik/qpxx (default the\n"
     "previous installation's, else /usr). -v prints the version, -h this text.\n"
+    "Options, before the directories:\n"    "  -n                      dry run: check, and print what would be run and written\n"
+    "  -y                      answer yes to the old-daemon question\n"
+    "  --wait-running SECONDS  wait that long for running suite programs, then stop\n"
+    "  --keyring FILE          the site's SHA256SUMS.sig must be good for a key of FILE\n"
+    "  --require-checksums     refuse a site without SHA256SUMS\n"
+    "  --status                the installed version, directory, date and site checksum\n"
+    "  --verify                the installed files that differ from the record\n"
+    "  --remove [--force]      remove the installation (--force: changed files too)\n"
     "Exit status: 0 installed or upgraded (also -v, -h); 1 the run ended on an\n"
     "error; 2 a bad command line; 3 stopped at the user's request, or at the end\n"
     "of input at a question.\n";
+
+// The longest wait --wait-running takes: a day.
+constexpr long WAIT_RUNNING_MAX = 86400;
 
 bool IsDirectory(const char* path) {
     struct stat st;
@@ -107,7 +119,9 @@ void SetWorkAreaParent(const char* arg) {
     // An empty parent (the argument "/" or "") is the root directory.
     const char* probe = dir[0] ? dir.get() : "/";
     flCreatedTmpDir = false;
-    if (!IsDirectory(probe)) {
+    if (!IsDirectory(probe) && flDryRun) {
+        DryRunNote("make", dir); // a real run makes it
+    } else if (!IsDirectory(probe)) {
         flCreatedTmpDir = true;
         NoteCreatedTop(dir);
         CreateFile(dir, nullptr, nullptr, nullptr, nullptr);
@@ -117,18 +131,79 @@ void SetWorkAreaParent(const char* arg) {
 
 } // namespace
 
-void checkCommandLineOptions(int argc, char** argv) {
+namespace {
+
+[[noreturn]] void BadUsage(const char* fmt, const char* arg) {
+    fprintf(stderr, "%s: ", my_name);
+    fprintf(stderr, fmt, arg);
+    fputc('\n', stderr);
+    fprintf(stderr, USAGE, my_name, my_name, my_name, my_name);
+    exit_app(SETUP_EXIT_USAGE);
+}
+
+void SetRecordAction(int action, const char* arg) {
+    if (iRecordAction != RECORD_NONE && iRecordAction != action)
+        BadUsage("'%s' goes with no other of --status, --verify and --remove", arg);
+    iRecordAction = action;
+}
+
+} // namespace
+
+int checkCommandLineOptions(int argc, char** argv) {
+    static char versionArg[] = "-v";
+    int kept = 1;
     for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (arg[0] != '-' || strcmp(arg, "-v") == 0) continue;
-        if (!strchr(arg, HELP_OPTIONS[0]) && FindToken(arg, HELP_OPTIONS) != 0) {
-            printf(USAGE, my_name, my_name, my_name);
+        char* arg = argv[i];
+        const bool more = i + 1 < argc;
+        if (arg[0] != '-' || strcmp(arg, "-v") == 0) {
+            argv[kept++] = arg;
+        } else if (strcmp(arg, "--version") == 0) {
+            argv[kept++] = versionArg;
+        } else if (strcmp(arg, "-n") == 0) {
+            flDryRun = true;
+        } else if (strcmp(arg, "-y") == 0) {
+            flAssumeYes = true;
+        } else if (strcmp(arg, "--require-checksums") == 0) {
+            flRequireChecksums = true;
+        } else if (strcmp(arg, "--force") == 0) {
+            flForceRemove = true;
+        } else if (strcmp(arg, "--status") == 0) {
+            SetRecordAction(RECORD_STATUS, arg);
+        } else if (strcmp(arg, "--verify") == 0) {
+            SetRecordAction(RECORD_VERIFY, arg);
+        } else if (strcmp(arg, "--remove") == 0) {
+            SetRecordAction(RECORD_REMOVE, arg);
+        } else if (strcmp(arg, "--wait-running") == 0) {
+            if (!more) BadUsage("'%s' needs a number of seconds", arg);
+            const char* value = argv[++i];
+            char* end = nullptr;
+            long seconds = strtol(value, &end, 10);
+            if (!*value || *end || seconds < 0 || seconds > WAIT_RUNNING_MAX || value[0] == '-')
+                BadUsage("--wait-running takes a number of seconds (0 to 86400), not '%s'", value);
+            iWaitRunning = int(seconds);
+        } else if (strcmp(arg, "--keyring") == 0) {
+            if (!more || !argv[i + 1][0]) BadUsage("'%s' needs a keyring file", arg);
+            const char* file = argv[++i];
+            char cwd[PATH_MAX];
+            if (file[0] == '/')
+                pKeyring = SaveStr_(file);
+            else if (getcwd(cwd, sizeof cwd))
+                pKeyring = SaveStr("%s/%s", cwd, file);
+            else
+                BadUsage("cannot take the keyring '%s' from the current directory", file);
+        } else if (!strchr(arg, HELP_OPTIONS[0]) && FindToken(arg, HELP_OPTIONS) != 0) {
+            printf(USAGE, my_name, my_name, my_name, my_name);
             exit_app(SETUP_EXIT_DONE);
+        } else {
+            fprintf(stderr, "%s: unknown option '%s'\n", my_name, arg);
+            fprintf(stderr, USAGE, my_name, my_name, my_name, my_name);
+            exit_app(SETUP_EXIT_USAGE);
         }
-        fprintf(stderr, "%s: unknown option '%s'\n", my_name, arg);
-        fprintf(stderr, USAGE, my_name, my_name, my_name);
-        exit_app(SETUP_EXIT_USAGE);
     }
+    if (flForceRemove && iRecordAction != RECORD_REMOVE)
+        BadUsage("'%s' goes only with --remove", "--force");
+    if (kept < argc) argv[kept] = nullptr;
+    return kept;
 }
 
 void parseCommandLineOptions(int argc, char** argv) {

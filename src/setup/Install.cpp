@@ -76,9 +76,11 @@ void CopySiteFiles(const char* site, const char* work) {
 }
 
 int installFromSite(const char* work) {
+    DryRunReal(true); // a dry run copies the site into its scratch area for real
     PrepareWorkArea(work);
     GetDisksData(pPathToSetup);
     CopySiteFiles(pPathToSetup, work);
+    DryRunReal(false);
     int status = Install();
     if (status == SETUP_EXIT_STOPPED)
         PutLogMsg("Installation stopped at the package list; the final modes were not set\n");
@@ -99,7 +101,7 @@ static void unpackArchive(const char* work) {
     RemoveStaleArchive(work);
     genZFile();
 
-    MemHold<char> log(LogReady() ? SaveStr("/tmp/%s.log", my_name) : SaveStr_("/dev/null"));
+    MemHold<char> log(LogReady() ? SaveStr("%s/%s.log", pLogPath, my_name) : SaveStr_("/dev/null"));
     MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
     if (system(uncompress) != 0) {
         MemHold<char> gzip(SaveStr(GZIP_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
@@ -114,7 +116,10 @@ static void unpackArchive(const char* work) {
 
 int Install() {
     if (!readyForInstallation()) return SETUP_EXIT_FAILED;
+    DryRunReal(true);
     unpackArchive(pOrvikInstallDir);
+    DryRunReal(false);
+    KeepPreviousInstallation(); // nothing outside the work area has changed yet
 
     MemHold<char> spool(SaveStr(SPOOL_FORMAT, DIR_WORD));
     if (pCurrentInstallDir) {
@@ -123,6 +128,7 @@ int Install() {
         if (ProcessPkgList(PKG_DIR_NAME) != 0) return SETUP_EXIT_STOPPED;
         createPrintingSubsystemFile(pAppDir);
         createQueueScripts(spool);
+        FailWhenFull(pAppDir);
     } else {
         createInstallationDirectories(pTargetInstallDir);
         createPrintingSubsystemFile(pAppDir);

@@ -81,5 +81,9 @@ int createPrintingSubsystemFile(const char* appDir) {
     if (SniffLprng()) content = " LPRng ";
     if (SniffCUPS()) content = " CUPS ";
     MemHold<char> path(SaveStr(FLAG_FILE_FORMAT, appDir));
+    if (flDryRun) {
+        DryRunNote("write", path);
+        return 1;
+    }
     return CreateTextFile(path, "wt", FLAG_FILE_MODE, "%s", content) ? 1 : 0;
 }

@@ -10,6 +10,7 @@
 // skipped from that point with a warning in the log: a missing word is never
 // handed to the runner.
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -122,6 +123,12 @@ static bool WordOrWarn(PkgLine& line, char* out, const char* what, const char* k
 void EditWithSed(const char* item, const char* value) {
     MemHold<char> tmp(SaveStr("/tmp/%s.tmp", my_name));
     MemHold<char> target(SaveStr("%s/%s", pAppDir, item));
+    if (flDryRun) {
+        SysCmd(-CMD_SED, 2, "%s %s/%s > /tmp/%s.tmp", value, pAppDir, item, my_name);
+        SysCmd(CMD_CP, 0, "/tmp/%s.tmp %s/%s", my_name, pAppDir, item);
+        SysCmd(CMD_RM, 0, "/tmp/%s.tmp", my_name);
+        return;
+    }
     if (unlink(tmp) != 0 && errno != ENOENT)
         PutLogMsg("WARNING_MSG: %s: %s\n", tmp.get(), std::strerror(errno));
 
@@ -158,6 +165,7 @@ void ApplyAttribute(int attribute, const char* item, const char* value) {
         break;
     case ATTR_BAT: {
         MemHold<char> path(SaveStr("%s/%s", PkgListLauncherDir, value));
+        NoteInstalledPath(path);
         GenSimpleScript(path, ScriptShShell, SimpleScript, pAppDir, pAppDir, item);
         break;
     }
@@ -168,6 +176,7 @@ void ApplyAttribute(int attribute, const char* item, const char* value) {
         SysCmd(CMD_CHGRP, 2, "-R %s %s/%s", value, pAppDir, item);
         break;
     case ATTR_LINK:
+        NoteInstalledPath(value);
         MakeLink(item, value);
         break;
     case ATTR_NAME:
@@ -234,6 +243,13 @@ bool ReleaseHolds(const char* release, const char* op, const char* version) {
     }
 }
 
+// A dry run copies nothing: an item that the real run would have copied
+// already is looked for in the unpacked package.
+bool InPackage(const PkgLine& line, const char* item) {
+    MemHold<char> dir(SaveStr("%s/%s", pOrvikInstallDir, line.name));
+    return FindFile(dir, item);
+}
+
 // Carries out one line. Returns 1 when the user chose to quit at a
 // "checkps" line, else 0.
 int RunLine(PkgLine& line) {
@@ -254,6 +270,10 @@ int RunLine(PkgLine& line) {
         case PKG_DIRTO: {
             char dest[TOKEN_BUF_SIZE];
             if (!WordOrWarn(line, dest, "DEST", keyword)) return 0;
+            if (dest[0] == '/') {
+                MemHold<char> copied(SaveStr("%s/%s", dest, StripPath(item)));
+                NoteInstalledPath(copied);
+            }
             SysCmd(CMD_CP_R, 1, "%s/%s/%s %s", pOrvikInstallDir, line.name, item, dest);
             break;
         }
@@ -262,7 +282,7 @@ int RunLine(PkgLine& line) {
             break;
         case PKG_MODIFY:
         case PKG_SELECT:
-            if (!FindFile(pAppDir, item)) return 0;
+            if (!FindFile(pAppDir, item) && !(flDryRun && InPackage(line, item))) return 0;
             break;
         case PKG_VERSION: {
             char version[TOKEN_BUF_SIZE];
@@ -311,6 +331,15 @@ int TakeLine(PkgLine& line) {
 
 } // namespace
 
+void FailWhenFull(const char* dir) {
+    struct statvfs fs {};
+    if (flDryRun || statvfs(dir, &fs) != 0 || fs.f_blocks == 0 || fs.f_bfree > 0) return;
+    PutLogMsg("ERROR: the file system of %s is full\n", dir);
+    EndMidLine();
+    printf("ERROR: the file system of %s is full\n", dir);
+    exit_app(SETUP_EXIT_FAILED);
+}
+
 int ProcessPkgList(const char* name) {
     MemHold<char> path(SaveStr("%s/%s/pkg.list", pOrvikInstallDir, name));
     OpenInputFile(path, 2); // ends the program when the list cannot be opened
@@ -325,6 +354,7 @@ int ProcessPkgList(const char* name) {
             CloseInputFile();
             return 1;
         }
+        FailWhenFull(pAppDir);
     }
     CloseInputFile();
     return 0;

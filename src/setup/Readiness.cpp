@@ -61,6 +61,22 @@ bool readyForInstallation() {
     if (!FindFile(pAppDir, OLD_DAEMON) && !FindFile(pAppDir, OLD_DAEMON_STOP)) return true;
 
     printf(nlsSetupStrCvt(62), DIR_WORD, DIR_WORD, DIR_WORD, APP_WORD);
+    // Unattended: -y answers for the administrator; a dry run only says
+    // that the question would come.
+    if (flAssumeYes) {
+        fputs(nlsSetupStrCvt(63), stdout);
+        fputs("y (-y)\n", stdout);
+        fflush(stdout);
+        flMidLine = false;
+        PutLogMsg("the old-daemon question answered yes (-y)\n");
+        return true;
+    }
+    if (flDryRun) {
+        EndMidLine();
+        printf("%s: dry run: the old-daemon question would be asked here (-y answers yes)\n",
+               my_name);
+        return true;
+    }
     for (;;) {
         fputs(nlsSetupStrCvt(63), stdout);
         fflush(stdout);

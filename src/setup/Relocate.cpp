@@ -50,7 +50,7 @@ void relocatePreviousInstallation() {
 
     if (exists(pAppDir)) SysCmd(CMD_RM_R, 1, " %s", pAppDir);
     // mv would put the installation inside anything left there.
-    if (exists(pAppDir)) refuseRelocation("could not be removed", pAppDir);
+    if (!flDryRun && exists(pAppDir)) refuseRelocation("could not be removed", pAppDir);
 
     MemHold<char> base(SaveStr("%s/%s", target, DIR_WORD));
     CreateFile(base, nullptr, "755", nullptr, nullptr);
@@ -83,6 +83,11 @@ static void removeCreatedDirs(const char* work) {
 // before the package was in place has none to run.
 static void runQueueAdmin(const char* option) {
     MemHold<char> tool(SaveStr("%s/qpqadmin", pAppDir));
+    if (flDryRun) {
+        MemHold<char> line(SaveStr("%s %s", tool.get(), option));
+        DryRunNote("run", line);
+        return;
+    }
     if (!exists(tool)) return;
     fflush(stdout); // the dots and the tool's own output appear in order
     MemHold<char> line(SaveStr("%s %s", tool.get(), option));
@@ -92,6 +97,11 @@ static void runQueueAdmin(const char* option) {
 
 void OrvikClean(const char* work) {
     EndMidLine();
+    if (flDryRun) { // the scratch area goes at the end of the run
+        runQueueAdmin("-upgrade");
+        runQueueAdmin("-clean");
+        return;
+    }
     if (chdir("/") != 0) PutLogMsg("WARNING_MSG: cannot change to /\n");
     SysCmd(CMD_RM_R, 1, " %s", work);
     runQueueAdmin("-upgrade");

@@ -25,6 +25,38 @@ bool WaitForEnd(const char* names) {
     return false;
 }
 
+// --wait-running: after the report, waits up to iWaitRunning seconds; true,
+// naming the programs, when they still run then. A dry run only reports.
+bool WaitUnattended(const char* names, const char* report) {
+    printf("%s", report);
+    if (flDryRun && iWaitRunning < 0) {
+        printf("%s: dry run: the installation would ask about these programs here\n", my_name);
+        fflush(stdout);
+        return true;
+    }
+    if (flDryRun) {
+        printf("%s: dry run: the installation would wait up to %d seconds for them\n", my_name,
+               iWaitRunning);
+        fflush(stdout);
+        return false;
+    }
+    printf("%s: waiting up to %d seconds for them to end\n", my_name, iWaitRunning);
+    fflush(stdout);
+    for (int waited = 0; waited < iWaitRunning; ++waited) {
+        sleep(1);
+        MemHold<char> still(CheckProcTableForExecs(names));
+        if (!still) return false;
+    }
+    MemHold<char> still(CheckProcTableForExecs(names));
+    if (!still) return false;
+    printf("%s: still running after %d seconds: ", my_name, iWaitRunning);
+    for (const char* p = still.get(); *p; ++p)
+        putchar(*p == '\n' && p[1] ? ' ' : *p);
+    fflush(stdout);
+    PutLogMsg("stopped: suite programs still running after %d seconds\n", iWaitRunning);
+    return true;
+}
+
 } // namespace
 
 bool QuitForRunningProcesses(const char* names) {
@@ -36,6 +68,11 @@ bool QuitForRunningProcesses(const char* names) {
             for (int i = 0; i < 5; ++i)
                 msg[i] = nlsSetupStrCvt(66 + i);
 
+        if (iWaitRunning >= 0 || flDryRun) {
+            EndMidLine();
+            fputs(msg[0][0] == '\n' ? msg[0] + 1 : msg[0], stdout);
+            return WaitUnattended(names, report.get());
+        }
         // The report begins with a line break of its own.
         if (msg[0][0] == '\n')
             flMidLine = false;

@@ -518,6 +518,10 @@ static int FinishScript(FILE* file, const char* path) {
 
 // Opens a queue script for writing and puts the shell line and the banner in.
 static FILE* StartQueueScript(const char* path, const char* shell) {
+    if (flDryRun) {
+        DryRunNote("write", path);
+        return nullptr;
+    }
     FILE* file = OpenFile(nullptr, path, "w+", 1);
     if (!file) return nullptr;
     int year = CurrentYear();
@@ -559,6 +563,10 @@ void GenSimpleScript(const char* path, const char* shell, const char* tmpl, cons
                      const char* b, const char* c) {
     char banner[BANNER_SIZE];
     std::snprintf(banner, sizeof banner, ScriptCopyRight, CurrentYear());
+    if (flDryRun) {
+        DryRunNote("write", path);
+        return;
+    }
     FILE* file = OpenFile(nullptr, path, "w+", 1);
     if (!file) return;
     std::fprintf(file, "%s\n%s", shell, banner);
@@ -586,7 +594,9 @@ void createQueueScripts(const char* spool) {
     // LPRng's print configuration tool offers the interface programs of its
     // util directory; the link goes through TARGET/Orvik/qpxx itself.
     if (SniffLprng() && IsDirectory(PRINTCONF_UTIL_DIR) &&
-        !FindFile(PRINTCONF_UTIL_DIR, "OrvikPrintqpxx"))
+        !FindFile(PRINTCONF_UTIL_DIR, "OrvikPrintqpxx")) {
+        NoteInstalledPath("/usr/share/printconf/util/OrvikPrintqpxx");
         SysCmd(CMD_LN, 1, "-s %s/%s/%s/OrvikPrintqpxx /usr/share/printconf/util/OrvikPrintqpxx",
                pTargetInstallDir, DIR_WORD, APP_WORD);
+    }
 }

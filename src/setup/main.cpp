@@ -12,7 +12,13 @@ int main(int argc, char** argv) {
     LineBuf[0] = '\0';
     pPathToSetup = GetToolPath(argv0);
     my_name = SaveStr_(StripPath(argv0));
-    checkCommandLineOptions(argc, argv);
+    argc = checkCommandLineOptions(argc, argv);
+    // The installation record's own actions need no site and write no log.
+    if (iRecordAction != RECORD_NONE) {
+        flUseLog = false;
+        exit_app(RunRecordAction(iRecordAction));
+    }
+    if (flDryRun) StartDryRun();
 
     InitSysCmdList();
 
@@ -27,6 +33,8 @@ int main(int argc, char** argv) {
     InstallSiteInfo[4] = nullptr;
 
     parseCommandLineOptions(argc, argv);
+    // Nothing is copied from a site that fails its checksums or signature.
+    CheckInstallSite(pPathToSetup);
     pCurrentInstallDir = locatePreviousInstallation();
 
     if (pCmdLineInstallDir)
@@ -38,13 +46,24 @@ int main(int argc, char** argv) {
     pAppDir = SaveStr("%s/%s/%s", pTargetInstallDir, DIR_WORD, APP_WORD);
 
     FreeSpaceForInstall(pOrvikInstallDir, pTargetInstallDir, DIR_WORD);
+    DryRunWorkArea();
 
-    if (pCurrentInstallDir) {
-        if (QuitForRunningProcesses(pBinaryInstanceCheckList)) exit_app(SETUP_EXIT_STOPPED);
-        if (strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) relocatePreviousInstallation();
+    if (pCurrentInstallDir &&
+        QuitForRunningProcesses(pBinaryInstanceCheckList))
+        exit_app(SETUP_EXIT_STOPPED);
+    // From the first change on, a failure puts the previous installation
+    // back (the relocation included), or removes what a fresh one made.
+    if (pCurrentInstallDir && strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) {
+        KeepPreviousInstallation();
+        relocatePreviousInstallation();
     }
 
     int status = installFromSite(pOrvikInstallDir);
+    if (status != SETUP_EXIT_DONE) KeepPreviousDone(true);
     OrvikClean(pOrvikInstallDir);
+    if (status == SETUP_EXIT_DONE) {
+        WriteInstallRecord();
+        KeepPreviousDone(false);
+    }
     exit_app(status);
 }

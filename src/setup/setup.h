@@ -33,6 +33,17 @@ extern const char* pBinaryInstanceCheckList;
 extern const char* pPathToInstallf;
 extern char* pToolPath;
 
+// --------------------------------------- options for many machines
+extern bool flDryRun;            // -n: checks and the list of what would be done
+extern bool flAssumeYes;         // -y: yes to the old-daemon question
+extern int iWaitRunning;         // --wait-running SECONDS; -1 when not given
+extern char* pKeyring;           // --keyring FILE (absolute), or none
+extern bool flRequireChecksums;  // --require-checksums
+extern bool flForceRemove;       // --force with --remove
+// --status, --verify or --remove, which need no install site.
+enum RecordAction : int { RECORD_NONE = 0, RECORD_STATUS, RECORD_VERIFY, RECORD_REMOVE };
+extern int iRecordAction;
+
 // ------------------------------------------------ setup message table
 constexpr int SETUP_MSG_COUNT = 71;
 extern const char* const NLS_ENGLISH[SETUP_MSG_COUNT];
@@ -70,7 +81,10 @@ constexpr int SETUP_PATH_MAX = 255;
 // -h and --help print the usage on standard output, status 0; any other
 // argument beginning with "-" but "-v" is refused with the usage on
 // standard error, status 2. Runs before anything is made.
-void checkCommandLineOptions(int argc, char** argv);
+// The options of the list above are taken out of argv wherever they stand
+// before the positional arguments; --version becomes -v. Returns the count
+// of the arguments left (argument 0 included).
+int checkCommandLineOptions(int argc, char** argv);
 void parseCommandLineOptions(int argc, char** argv);
 char* locatePreviousInstallation();
 char* StripToBaseName(char* text);
@@ -155,6 +169,9 @@ char* ShellWord(const char* text);
 // whole list was processed, 1 when the user chose to quit at a "checkps"
 // line. A list that cannot be opened ends the program.
 int ProcessPkgList(const char* name);
+// A file system filled up (no free block left) ends the run as a failure:
+// copies cut short by it are not an installation.
+void FailWhenFull(const char* dir);
 // The release query of the "v" lines: uname, unless a test puts its own here.
 struct utsname;
 extern int (*PkgListUname)(struct utsname* info);
@@ -182,6 +199,53 @@ void relocatePreviousInstallation();
 // application directory holds it; removes the directories that the making
 // of the work area's parent created, innermost first, each when empty.
 void OrvikClean(const char* work);
+
+// ------------------------------------------------ install-site checks
+// Before anything is copied: with SHA256SUMS in the site, every file it
+// names and every file of the disk list must match it (sha256sum), and with
+// a keyring its signature SHA256SUMS.sig must hold (gpgv). A site without
+// SHA256SUMS is logged as not checked, or refused with --require-checksums.
+// Failures end the run with status 1. The SHA-256 of SHA256SUMS, when the
+// site was checked, stays in pSiteSum for the installation record.
+void CheckInstallSite(const char* site);
+extern char* pSiteSum;
+
+// ------------------------------------------------ installation record
+// The record of a completed installation: what it made, with modes, owners
+// and checksums, in one plain text file.
+constexpr const char* RECORD_DIR = "/var/lib/orvik";
+constexpr const char* RECORD_FILE = "/var/lib/orvik/qpxx.list";
+// Notes a path outside the application directory that the installation
+// made or replaced (a launcher, a link, a copied tree); the record lists it.
+void NoteInstalledPath(const char* path);
+// Writes the record of the installation just completed; false when it could
+// not be written (a warning; the installation stands).
+bool WriteInstallRecord();
+// --status, --verify, --remove: the run's exit status.
+int RunRecordAction(int action);
+
+// ------------------------------------------------ dry run
+// Prints what a dry run would write or run instead of doing it.
+void DryRunNote(const char* what, const char* path);
+// Makes the dry run's scratch area in /tmp and logs there; runs before the
+// first message. DryRunWorkArea, after the checks of the work area's
+// space, moves the work area into the scratch area.
+void StartDryRun();
+void DryRunWorkArea();
+// In a dry run, on: the commands that follow are run (in the scratch area)
+// and not shown; off: shown again, not run. Nothing outside a dry run.
+void DryRunReal(bool on);
+
+// ------------------------------------------- failed upgrades
+// Keeps what the previous installation's record lists (and its application
+// directory) aside before anything changes; a run that ends on a failure or
+// a signal from then on puts it back; KeepPreviousDone drops the copy after
+// success. A fresh installation that fails removes what it made.
+void KeepPreviousInstallation();
+void KeepPreviousDone(bool failed);  // failed: put back (or remove) first
+// A path this run is about to make or replace outside the kept directories;
+// the undo removes it when it was not there before.
+void NoteMadePath(const char* path);
 
 // ------------------------------------- Solaris package registration
 // Upgrades the registration of the installed Solaris package pkg from the

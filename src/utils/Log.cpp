@@ -69,7 +69,6 @@ static int GiveUpLog(int fd, const char* what, const char* path) {
 
 // The log's descriptor for one message (append mode), or -1 with logging off.
 static int OpenLog() {
-    pLogPath = "/tmp";
     const char* name = my_name ? my_name : "setup";
     char path[kLogPathSize];
     int n = snprintf(path, sizeof path, "%s/%s.log", pLogPath, name);
@@ -160,7 +159,14 @@ void errormsg(const char* fmt, ...) {
     fputc('\n', stderr);
 }
 
+int (*ExitAppHook)(int status) = nullptr;
+
 void exit_app(int status) {
+    if (ExitAppHook) {
+        int (*hook)(int) = ExitAppHook;
+        ExitAppHook = nullptr; // once: the hook may itself end the program
+        status = hook(status);
+    }
     EndMidLine();
     fflush(stdout);
     exit(status);

@@ -131,7 +131,7 @@ char* FindExistingPath(const char* path, int* exact);  // always ends ('/', '.')
 
 // ================================================ Log and error reports
 extern bool flUseLog;        // logging on; main sets it first
-extern const char* pLogPath;  // "/tmp"
+extern const char* pLogPath;  // the log's directory, "/tmp" (a dry run's scratch area)
 extern FILE* pLog;
 extern const char* my_name;  // base name of argument 0; names /tmp/NAME.log
 
@@ -149,6 +149,9 @@ void EndMidLine();  // a line break when flMidLine, which it clears
 void ErrorMsg(int level, int status, const char* fmt, ...) ORVIK_PRINTF(3, 4);
 void errormsg(const char* fmt, ...) ORVIK_PRINTF(1, 2);
 [[noreturn]] void exit_app(int status);
+// Called by exit_app before the program ends, with its status; gives the
+// status to end with. The installer's undo of a failed upgrade hangs here.
+extern int (*ExitAppHook)(int status);
 void ResetLogForTests();  // test hook: the next message starts a new log
 
 // ================================================ Command-line tools
@@ -204,6 +207,12 @@ bool ReplaceBegin(Replacement* r, const char* target, const char* suffix, mode_t
 // failure, with errno, the temporary file is removed and the target is as it was.
 bool ReplaceCommit(Replacement* r, bool durable);
 void ReplaceAbort(Replacement* r);  // closes and removes the temporary file
+
+// ================================================ File checksums
+constexpr int SHA256_HEX_SIZE = 65;  // 64 lowercase hex digits and the zero byte
+// The SHA-256 of a regular file (never through a link) as hex; false, with
+// errno and an empty text, when it cannot be read.
+bool Sha256File(const char* path, char hex[SHA256_HEX_SIZE]);
 
 // ========================================== Print-subsystem detection
 bool SniffLprng();  // the located lpd reports "LPRng" for -V

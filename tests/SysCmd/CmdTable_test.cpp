@@ -22,7 +22,7 @@ std::string S(const char* text) {
 // Every tool name of the table, once.
 std::set<std::string> AllToolNames() {
     std::set<std::string> names;
-    for (int id = CMD_CANCEL; id <= CMD_LSSRC; ++id)
+    for (int id = CMD_CANCEL; id <= CMD_LAST; ++id)
         names.insert(ComList[id].pName);
     return names;
 }
@@ -30,7 +30,7 @@ std::set<std::string> AllToolNames() {
 } // namespace
 
 TEST(CmdTable, HoldsEveryToolWithItsFlagsAndWait) {
-    EXPECT_EQ(SYSCMD_COUNT, 84);
+    EXPECT_EQ(SYSCMD_COUNT, 86);
     EXPECT_STREQ(ComList[CMD_RAW].pName, "");
     EXPECT_STREQ(ComList[CMD_RAW_LOG].pFlags, "");
     EXPECT_EQ(ComList[CMD_END].pName, nullptr);
@@ -42,7 +42,7 @@ TEST(CmdTable, HoldsEveryToolWithItsFlagsAndWait) {
     EXPECT_EQ(ComList[CMD_CANCEL].iWait, 2);
     EXPECT_STREQ(ComList[CMD_LSSRC].pName, "lssrc");
     int waiting = 0;
-    for (int id = CMD_RAW; id <= CMD_LSSRC; ++id) {
+    for (int id = CMD_RAW; id <= CMD_LAST; ++id) {
         ASSERT_NE(ComList[id].pName, nullptr) << id;
         ASSERT_NE(ComList[id].pFlags, nullptr) << id;
         EXPECT_TRUE(ComList[id].iWait >= 0 && ComList[id].iWait <= 2) << id;
@@ -158,7 +158,7 @@ TEST(Discovery, StopsAsSoonAsNothingIsMissing) {
     setenv("PATH", (root / "later").c_str(), 1);
     InitSysCmdList();
     EXPECT_STREQ(SysCmdScanTraceForTests(), (all + "\n").c_str());
-    for (int id = CMD_CANCEL; id <= CMD_LSSRC; ++id)
+    for (int id = CMD_CANCEL; id <= CMD_LAST; ++id)
         EXPECT_EQ(S(ComList[id].pPath), all) << id;
     EXPECT_STREQ(getenv("SHELL"), (all + "/sh ").c_str());
 }

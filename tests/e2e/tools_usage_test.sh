@@ -32,4 +32,9 @@ done
 "$tools/make-site" "$ORVIK_SOURCE_DIR/demo/pkg" "$work/site" --caps --setup "$SETUP_BIN" \
     2>"$work/err" || fail "make-site with options after the operands: $(cat "$work/err")"
 [ -f "$work/site/DISKS" ] && [ -f "$work/site/PKG_TAR.AA" ] || fail "--caps after the operands was not taken"
+# The sandbox runs its command in the caller's directory.
+if "$tools/sandbox" --probe >/dev/null; then
+    got=$(cd "$work" && timeout 60 "$tools/sandbox" -- pwd) || fail "sandbox -- pwd failed"
+    [ "$got" = "$work" ] || fail "the sandbox ran its command in [$got], not in $work"
+fi
 echo "PASS"

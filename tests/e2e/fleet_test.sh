@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The installer on many machines: a site that fails its checksums or its
+# signature changes nothing; a dry run changes nothing and lists what the
+# real run then runs; --status, --verify and --remove work from the record,
+# and --remove leaves the tree as before; an upgrade that fails at a command
+# or is killed by SIGTERM leaves the previous installation as it was.
+. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/lib_install.sh"
+
+export GNUPGHOME=$E2E_DIR/gnupg
+mkdir -m 700 "$GNUPGHOME"
+gpg --batch --passphrase '' --quick-gen-key fleet-test@orvik.invalid default default never 2>/dev/null ||
+    fail "cannot make a throwaway key"
+gpg --batch --export fleet-test@orvik.invalid >"$E2E_DIR/keyring.gpg"
+make_site --sign fleet-test@orvik.invalid "$DEMO_PKG" "$E2E_DIR/site"
+for bad in changed unlisted sig; do cp -a "$E2E_DIR/site" "$E2E_DIR/site-$bad"; done
+echo x >>"$E2E_DIR/site-changed/pkg_tar.ab"
+sed -i '/pkg_tar.ab/d' "$E2E_DIR/site-unlisted/SHA256SUMS"
+echo x >>"$E2E_DIR/site-sig/SHA256SUMS.sig"
+copy_pkg "$E2E_DIR/pkg-bad"
+sed -i 's/^c qsf mode 755$/&\nc release.txt mode not-a-mode/' "$E2E_DIR/pkg-bad/pkg.list"
+make_site "$E2E_DIR/pkg-bad" "$E2E_DIR/site-bad"
+
+run_box "$E2E_DIR/site" '
+tree() { find /usr /etc /var -xdev -printf "%p %y %m %u %s %l\n" 2>/dev/null | sort >"$E2E_DIR/$1.tree"; }
+tree before
+for bad in changed unlisted sig; do
+    SITE=$E2E_DIR/site-$bad run_setup $bad --keyring "$E2E_DIR/keyring.gpg"
+done
+tree after-bad
+rm -f /tmp/setup.log; ls -A /tmp >"$E2E_DIR/tmp-before"
+(cd "$SITE" && ./setup -n </dev/null >"$E2E_DIR/dry.out" 2>&1; echo $? >"$E2E_DIR/dry.status")
+ls -A /tmp >"$E2E_DIR/tmp-after"
+tree after-dry
+run_setup fresh --keyring "$E2E_DIR/keyring.gpg" --require-checksums
+run_cmd status "$SITE/setup" --status
+echo changed >>/usr/Orvik/qpxx/README
+(cd / && "$SITE/setup" --verify >"$E2E_DIR/verify.out"; echo $? >"$E2E_DIR/verify.status")
+sed -i "\$d" /usr/Orvik/qpxx/README
+tree installed
+SITE=$E2E_DIR/site-bad run_setup bad
+tree after-fail
+# The package list edit of the upgrade stalls in a stub sed; setup is killed then.
+printf "#!/bin/sh\nsleep 30\nexec /usr/bin/sed \"\$@\"\n" >/usr/sbin/sed; chmod 755 /usr/sbin/sed
+run_setup killed &
+while ! pgrep -f "sleep 30" >/dev/null && [ $SECONDS -lt 100 ]; do sleep 0.2; done
+pkill -TERM -x setup; wait; pkill -f "sleep 30"; rm /usr/sbin/sed
+tree after-kill
+run_cmd remove "$SITE/setup" --remove
+tree removed
+'
+for bad in changed unlisted sig; do
+    expect_status $bad 1
+    grep -q "ERROR: the install site fails its" "$E2E_DIR/$bad.out" || fail "$bad: $(cat "$E2E_DIR/$bad.out")"
+done
+diff "$E2E_DIR/before.tree" "$E2E_DIR/after-bad.tree" || fail "a failing site changed the host"
+expect_status dry 0
+diff "$E2E_DIR/before.tree" "$E2E_DIR/after-dry.tree" || fail "the dry run changed the host"
+diff "$E2E_DIR/tmp-before" "$E2E_DIR/tmp-after" || fail "the dry run changed /tmp"
+expect_status fresh 0
+# Every line the dry run lists is one the real run then ran.
+grep '^run: /' "$E2E_DIR/dry.out" | grep -v qpqadmin | sed 's/^run: //' | while IFS= read -r line; do
+    grep -qF -- "$line" "$E2E_DIR/fresh.log" || fail "the real run did not run: $line"
+done
+grep -q "^run: /usr/bin/cp -p /tmp/OrvikInstall/pkg/qpqadmin /usr/Orvik/qpxx$" "$E2E_DIR/dry.out" ||
+    fail "the dry run does not list the copies: $(cat "$E2E_DIR/dry.out")"
+expect_status status 0
+grep -qx "version: 4.10.33" "$E2E_DIR/status.out" && grep -qx "directory: /usr" "$E2E_DIR/status.out" &&
+    grep -qE "^site: [0-9a-f]{64}$" "$E2E_DIR/status.out" || fail "status: $(cat "$E2E_DIR/status.out")"
+expect_eq "$(cat "$E2E_DIR/verify.status")" 1 "status of --verify after a change"
+expect_eq "$(cat "$E2E_DIR/verify.out")" "changed: /usr/Orvik/qpxx/README" "--verify"
+expect_status bad 1
+grep -q "previous installation was kept" "$E2E_DIR/bad.out" || fail "bad: $(cat "$E2E_DIR/bad.out")"
+diff "$E2E_DIR/installed.tree" "$E2E_DIR/after-fail.tree" | grep -v '/tmp/setup.log' | grep '^[<>]' &&
+    fail "a failed upgrade changed the previous installation"
+expect_status killed 143
+diff "$E2E_DIR/installed.tree" "$E2E_DIR/after-kill.tree" | grep -v ' /usr/sbin' | grep '^[<>]' &&
+    fail "a killed upgrade changed the previous installation"
+expect_status remove 0
+diff "$E2E_DIR/before.tree" "$E2E_DIR/removed.tree" | grep -v '/tmp/' | grep '^[<>]' &&
+    fail "--remove did not bring the host back"
+echo PASS
