@@ -8,9 +8,8 @@ set -euo pipefail
 BIN=${TOOL_BIN:?}
 dir=$(mktemp -d /tmp/qdb_tool_XXXXXX)
 chmod 755 "$dir"
-T=(tmux -S "$dir/tmux.sock")
 cleanup() {
-    "${T[@]}" kill-server 2>/dev/null || true
+    tmux_stop
     rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -18,6 +17,7 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+. "$(dirname "$0")/tmux_lib.sh"
 q() { timeout 20 "$BIN" "$@"; }
 status() {
     local s=0
@@ -147,14 +147,9 @@ fi
 if command -v tmux >/dev/null; then
     t=$dir/tty.qdb
     q put "$t" "$(printf 'k\033]2;HACKED\007\033[2J\033[6n\302\233x')" "$(printf 'd\033[31mred')"
-    "${T[@]}" new-session -d -s t -x 120 -y 20 "bash --norc --noprofile"
-    "${T[@]}" send-keys -t t -l "PS1='ready> '; clear; $BIN keys $t; $BIN export $t; $BIN get $t \$($BIN keys $t </dev/null | cat); echo end=\$?"
-    "${T[@]}" send-keys -t t Enter
-    for _ in $(seq 100); do
-        "${T[@]}" capture-pane -p -t t >"$dir/pane"
-        grep -q 'end=' "$dir/pane" && break
-        sleep 0.1
-    done
+    tmux_start 120 20
+    type_line "clear; $BIN keys $t; $BIN export $t; $BIN get $t \$($BIN keys $t </dev/null | cat); echo end=\$?"
+    wait_for "end=0"
     grep -qF 'k\x1B]2;HACKED\x07\x1B[2J\x1B[6n\xC2\x9Bx' "$dir/pane" || { cat "$dir/pane"; fail "keys sent control bytes"; }
     grep -qF 'd\x1B[31mred' "$dir/pane" || { cat "$dir/pane"; fail "export sent control bytes"; }
     [ "$("${T[@]}" display -p -t t '#{pane_title}')" != HACKED ] || fail "the terminal was retitled"

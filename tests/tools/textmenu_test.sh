@@ -9,9 +9,8 @@ BIN=${TOOL_BIN:?}
 SRC=${ORVIK_SOURCE_DIR:?}
 MENU=$SRC/data/menus/printqueue.menu
 dir=$(mktemp -d /tmp/textmenu_e2e_XXXXXX)
-T=(tmux -S "$dir/tmux.sock")
 cleanup() {
-    "${T[@]}" kill-server 2>/dev/null || true
+    tmux_stop
     rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -20,32 +19,11 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
-
-# --------------------------------------------------------------- tmux
-# Waits until the screen shows TEXT (10 seconds at most).
-screen() { "${T[@]}" capture-pane -p -t t; }
-wait_for() {
-    local text=$1
-    while [ "${text% }" != "$text" ]; do text=${text% }; done  # the screen keeps no trailing blanks
-    for _ in $(seq 100); do
-        screen >"$dir/pane" 2>/dev/null || true
-        grep -qF -- "$text" "$dir/pane" && return 0
-        sleep 0.1
-    done
-    cat "$dir/pane" >&2
-    fail "the screen never showed: $1"
-}
-type_line() {
-    "${T[@]}" send-keys -t t -l -- "$1"
-    "${T[@]}" send-keys -t t Enter
-}
+. "$(dirname "$0")/tmux_lib.sh"
 
 if command -v tmux >/dev/null; then
     cd "$SRC"
-    "${T[@]}" new-session -d -s t -x 100 -y 50 "bash --norc --noprofile"
-    "${T[@]}" set-option -t t remain-on-exit on >/dev/null
-    type_line "PS1='ready> '; clear"
-    wait_for "ready> "
+    tmux_start 100 50
     type_line "$BIN -o $dir/out $MENU; echo status=\$?"
     wait_for "Enter your choice or s for store settings in a file or h for help or <Return> to exit:"
     wait_for " 3) Connection ............................... [1. Network socket]"
