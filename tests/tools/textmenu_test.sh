@@ -225,6 +225,18 @@ run '\ny\n' -o "$dir/sticky/via" "$MENU"
 ln -s "$dir/victim" "$dir/sticky/mine"
 run '\ny\n' -o "$dir/sticky/mine" "$MENU"
 [ $status -eq 0 ] && [ -L "$dir/sticky/mine" ] && grep -qx "CONN=0" "$dir/victim" || fail "the caller's own link"
+# A planted link to a directory further up the path, and a planted FIFO,
+# are refused too (whatever the kernel's own protections say).
+mkdir "$dir/vdir"
+printf 'precious\n' >"$dir/vdir/out"
+setpriv --reuid=nobody --regid=nogroup --clear-groups ln -s "$dir/vdir" "$dir/sticky/d"
+setpriv --reuid=nobody --regid=nogroup --clear-groups mkfifo "$dir/sticky/fifo"
+for out in "$dir/sticky/d/out" "$dir/sticky/fifo"; do
+    run '\ny\n' -o "$out" "$MENU"
+    [ $status -eq 1 ] && grep -q "cannot write $out: Permission denied" "$dir/stderr" ||
+        fail "planted $out: status $status $(cat "$dir/stderr")"
+done
+[ "$(cat "$dir/vdir/out")" = precious ] || fail "written through a planted directory link"
 
 # Menu files that are refused, at their line: FILE TEXT|REPORT.
 while IFS='|' read -r text report; do
