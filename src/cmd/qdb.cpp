@@ -330,5 +330,6 @@ int main(int argc, char** argv) {
     static constexpr const char* Commands = ",get,put,del,delprefix,keys,import,export,check,salvage,lang,msg,";
     char probe[64];
     snprintf(probe, sizeof probe, ",%s,", cmd);
-    return BadUsage(strstr(Commands, probe) ? "wrong number of arguments" : "unknown command");
+    if (strstr(Commands, probe)) return ToolBadUsage("%s: wrong number of arguments", cmd);
+    return ToolBadUsage("unknown command %s", cmd);
 }

@@ -107,8 +107,14 @@ int main(int argc, char** argv) {
         case 'o': outPath = optarg; break;
         case 'y': question = optarg; break;
         case 'p': prompt = optarg; break;
-        case ':': BadUsage("an option needs its value");
+        case ':': {
+            char what[48];
+            snprintf(what, sizeof what, "option -%c needs its value", optopt);
+            BadUsage(what);
+        }
         default: {
+            // "--name" after the first argument: getopt is still on it
+            if (optopt == '-' && optind < argc && !strncmp(argv[optind], "--", 2)) exit(ToolUnknownOption(argv[optind]));
             char what[32];
             snprintf(what, sizeof what, "unknown option -%c", optopt);
             BadUsage(what);

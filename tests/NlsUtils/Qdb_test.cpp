@@ -45,10 +45,10 @@ TEST(Qdb, UsageAndBadUsage) {
     EXPECT_NE(std::string::npos, r.out.find("usage: qdb [-d DIR] COMMAND"));
     EXPECT_EQ(0, Qdb("--help").status);
     ExpectError(Qdb(""), 2, "no command");
-    ExpectError(Qdb("frobnicate x"), 2, "unknown command");
-    ExpectError(Qdb("get onlyone"), 2, "wrong number of arguments");
+    ExpectError(Qdb("frobnicate x"), 2, "qdb: unknown command frobnicate");
+    ExpectError(Qdb("get onlyone"), 2, "qdb: get: wrong number of arguments");
     ExpectError(Qdb("-d"), 2, "-d needs a directory");
-    ExpectError(Qdb("-x get a b"), 2, "unknown option");
+    ExpectError(Qdb("-x get a b"), 2, "unknown option -x");
     ExpectError(Qdb("import"), 2, "import takes");
     ExpectError(Qdb("msg CoreString x 1"), 2, "whole numbers");
 }

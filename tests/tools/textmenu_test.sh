@@ -275,7 +275,12 @@ run "$long\n" -p "Phrase: "
 run '' -h; [ $status -eq 0 ] && grep -q "^usage: textmenu" "$dir/stdout" || fail "-h"
 run '' --help; [ $status -eq 0 ] || fail "--help"
 run ''; [ $status -eq 2 ] || fail "no file"
-run '' -x "$MENU"; [ $status -eq 2 ] || fail "unknown option"
+for args in "-x|unknown option -x" "-o|option -o needs its value" "--frob|unknown option --frob"; do
+    run "" "$MENU" ${args%%|*}
+    [ $status -eq 2 ] && [ "$(cat "$dir/stderr")" = "textmenu: ${args#*|} (textmenu -h for usage)" ] ||
+        fail "${args%%|*}: $status $(cat "$dir/stderr")"
+done
+run '' --version; [ $status -eq 0 ] && grep -qx 'textmenu 4\.10\.33' "$dir/stdout" || fail "--version"
 run '' -y Q "$MENU"; [ $status -eq 2 ] || fail "-y with a file"
 printf 'menu a\nitem 16 X\n' >"$dir/bad.menu"
 run '' "$dir/bad.menu"
