@@ -201,6 +201,13 @@ struct Replacement {
     char target[PATH_MAX];    // the file replaced (a link's target)
     char temp[PATH_MAX + 16]; // target + suffix
 };
+// In a sticky world-writable directory, a link may be followed and a FIFO
+// or device written into only when its owner is the writer or the
+// directory's owner. OwnerTrusted checks node (lstat of path) by that rule;
+// PathTrusted every link met on the way to what path names (false, errno
+// EACCES, when one fails it). ReplaceBegin checks its target so.
+bool OwnerTrusted(const char* path, const struct stat& node);
+bool PathTrusted(const char* path);
 // False, with errno, when the replacement cannot be begun (nothing is left).
 bool ReplaceBegin(Replacement* r, const char* target, const char* suffix, mode_t newMode);
 // Closes the file (after fsync when durable) and renames it into place; on

@@ -138,6 +138,12 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
     q put "$share/o.qdb" root 2
     [ "$(stat -c '%a %U' "$share/o.qdb")" = "600 nobody" ] || fail "owner or mode changed"
     nobody "$BIN" put "$share/o.qdb" mine 3 || fail "its owner can no longer write it"
+    # A link another user planted at the database's own name leads nowhere.
+    q put "$dir/mine.qdb" k kept
+    nobody ln -s "$dir/mine.qdb" "$share/j.qdb"
+    [ "$(status put "$share/j.qdb" k theirs)" = 1 ] && grep -q 'Permission denied' "$dir/err" ||
+        fail "a planted link at the database: $(cat "$dir/err")"
+    [ "$(q get "$dir/mine.qdb" k)" = kept ] || fail "written through a planted link"
     [ "$(q get "$share/o.qdb" root)" = 2 ] || fail "root's record lost"
 else
     echo "skipped: another user's files (needs root and setpriv)"
