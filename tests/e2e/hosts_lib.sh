@@ -103,7 +103,7 @@ start_hosts() {
         exec {fd}<>"$dir/life"
         free_port "$name"
         HOST_LIFE[$name]=$fd
-        # One process between the test and the sandbox, which holds no FIFO.
+        # The sandbox holds none of the FIFOs open: its end comes from the test only.
         (
             for fd in "${HOST_LIFE[@]}"; do eval "exec $fd>&-"; done
             exec "$SANDBOX" --hostname "$name" --private /root --private /run -- \
