@@ -13,6 +13,7 @@
 command -v ansible-playbook >/dev/null || { echo "SKIPPED: ansible-playbook is not installed"; exit 77; }
 [ -x /usr/sbin/sshd ] || { echo "SKIPPED: sshd is not installed (openssh-server)"; exit 77; }
 command -v ssh >/dev/null || { echo "SKIPPED: ssh is not installed (openssh-client)"; exit 77; }
+command -v ss >/dev/null || { echo "SKIPPED: ss is not installed (iproute2)"; exit 77; }
 . "$(dirname "$0")/lib_install.sh"
 . "$(dirname "$0")/hosts_lib.sh"
 
