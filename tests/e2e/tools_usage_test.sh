@@ -36,5 +36,18 @@ done
 if "$tools/sandbox" --probe >/dev/null; then
     got=$(cd "$work" && timeout 60 "$tools/sandbox" -- pwd) || fail "sandbox -- pwd failed"
     [ "$got" = "$work" ] || fail "the sandbox ran its command in [$got], not in $work"
+    # A sandbox as a host of its own: its name, and an empty /root and /run of its own.
+    got=$(timeout 60 "$tools/sandbox" --hostname orvik-box --private /root --private /run -- \
+        sh -c 'echo $(hostname) $(grep -c "	orvik-box$" /etc/hosts) $(stat -f -c %T /root /run) \
+            $(find /root /run -mindepth 1 | wc -l)') || fail "sandbox --hostname --private failed"
+    [ "$got" = "orvik-box 1 tmpfs tmpfs 0" ] || fail "sandbox --hostname --private: [$got]"
+    [ "$(hostname)" != orvik-box ] || fail "the sandbox's host name reached the machine"
+    for bad in "--hostname a/b" "--hostname" "--private tmp" "--private /"; do
+        status=0
+        # shellcheck disable=SC2086
+        timeout 20 "$tools/sandbox" $bad -- true >/dev/null 2>"$work/err" || status=$?
+        [ $status = 2 ] || fail "sandbox $bad: status $status"
+        grep -q "^sandbox: " "$work/err" || fail "sandbox $bad: no refusal: $(cat "$work/err")"
+    done
 fi
 echo "PASS"
