@@ -72,10 +72,16 @@ if grep -q '^[EW]: ' "$E2E_DIR/lintian.out"; then
     fail "lintian reports errors or warnings"
 fi
 
-# No file of the package holds the path of the tree it was built from.
+# No file of the package holds the path of the tree it was built from; but
+# the sanitizers' reports name source files by their path, so a sanitizer
+# build's package (never a release) is let off.
 dpkg-deb -x "$deb" "$E2E_DIR/unpacked"
 traced=$(grep -rlaF "$ORVIK_SOURCE_DIR" "$E2E_DIR/unpacked" || true)
-[ -z "$traced" ] || fail "the package's files name the build tree: $traced"
+if grep -qx 'ORVIK_SANITIZE:BOOL=ON' "$ORVIK_BINARY_DIR/CMakeCache.txt"; then
+    echo "a sanitizer build: its package may name the source tree"
+else
+    [ -z "$traced" ] || fail "the package's files name the build tree: $traced"
+fi
 dpkg-deb -c "$deb" >"$E2E_DIR/contents"
 for f in usr/share/man/man8/setup.8.gz usr/share/man/man1/qdb.1.gz usr/share/orvik/trans.conf \
          usr/share/doc/orvik/examples/printqueue.menu usr/share/doc/orvik/copyright; do
