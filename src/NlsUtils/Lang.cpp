@@ -1,5 +1,6 @@
 // Choosing the language: the toolkit's data directory, the translation
 // table trans.conf, and the opening of a language's databases.
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -10,9 +11,6 @@
 #include "NlsUtils/NlsUtils.h"
 #include "setup/setup.h"
 
-#ifndef ORVIK_TOOLKIT_DIR_DEFAULT
-#define ORVIK_TOOLKIT_DIR_DEFAULT "."
-#endif
 #ifndef ORVIK_TOOLKIT_INSTALL_SUBDIR
 #define ORVIK_TOOLKIT_INSTALL_SUBDIR "share/orvik"
 #endif
@@ -24,9 +22,20 @@ DbTHandle* pPrtHelpDB = nullptr;
 static char* pTransTable = nullptr;  // the normalised translation table, kept once read
 static bool flCoreTried = false;     // NlsCoreDB tried to open the core database
 
-// An installed tool lives in PREFIX/bin and its data in PREFIX/share/orvik:
-// that directory, when it holds the translation table, or none.
-static char* InstalledToolkitDir() {
+// Where a program finds its data, relative to its own directory: installed,
+// it lives in PREFIX/bin and its data in PREFIX/share/orvik; in the build
+// tree the data is the directory toolkit beside it (the test programs'
+// directory holds a link of that name to the build's). Nothing is compiled
+// in, so a moved or packaged program carries no trace of where it was built.
+static constexpr std::array<const char*, 2> kToolkitBesideProgram = {
+    "../" ORVIK_TOOLKIT_INSTALL_SUBDIR,
+    "toolkit",
+};
+
+// The first of those directories that holds the translation table, resolved
+// to its real path; else the installed one, as a name for the errors that
+// follow; none when the program's own path cannot be learnt.
+static char* ToolkitDirBesideProgram() {
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n <= 0) return nullptr;
@@ -34,24 +43,27 @@ static char* InstalledToolkitDir() {
     char* slash = strrchr(exe, '/');
     if (!slash) return nullptr;
     *slash = '\0';
-    char* dir = SaveStr("%s/../%s", exe, ORVIK_TOOLKIT_INSTALL_SUBDIR);
-    char* table = SaveStr("%s/trans.conf", dir);
-    bool found = access(table, R_OK) == 0;
-    PutMem(table);
-    if (found) return dir;
-    PutMem(dir);
-    return nullptr;
+    for (const char* beside : kToolkitBesideProgram) {
+        MemHold<char> dir(SaveStr("%s/%s", exe, beside));
+        char real[PATH_MAX];
+        if (!realpath(dir, real)) continue;
+        MemHold<char> table(SaveStr("%s/trans.conf", real));
+        if (access(table, R_OK) == 0) return SaveStr_(real);
+    }
+    return SaveStr("%s/%s", exe, kToolkitBesideProgram[0]);
 }
 
 char* SetToolkitPath(const char* dirOption) {
     const char* dir = dirOption;
     if (!dir || !dir[0]) dir = getenv("ORVIK_TOOLKIT_DIR");
-    char* installed = nullptr;
-    if (!dir || !dir[0]) dir = installed = InstalledToolkitDir();
-    if (!dir || !dir[0]) dir = ORVIK_TOOLKIT_DIR_DEFAULT;
+    MemHold<char> beside;
+    if (!dir || !dir[0]) {
+        beside.reset(ToolkitDirBesideProgram());
+        dir = beside;
+    }
+    if (!dir || !dir[0]) dir = ".";
     PutMem(pToolPath);
     pToolPath = SaveStr_(dir);
-    PutMem(installed);
     return pToolPath;
 }
 

@@ -31,8 +31,9 @@ extern DbTHandle* pPrtHelpDB;  // the printer-help database; the application set
 // The toolkit's data directory (pToolPath): the option's directory when one is
 // given, else the environment variable ORVIK_TOOLKIT_DIR, else share/orvik
 // beside the installed program's bin directory when it holds trans.conf,
-// else the directory into which the build put the catalogue. Sets pToolPath
-// and returns it.
+// else the directory toolkit beside the program in the build tree when it
+// does (both found from the running program's own path, never compiled in),
+// else the installed one. Sets pToolPath and returns it.
 char* SetToolkitPath(const char* dirOption);
 
 const char* GetDesiredNLSLang();

@@ -105,7 +105,7 @@ static void unpackArchive(const char* work) {
     MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
     if (system(uncompress) != 0) {
         MemHold<char> gzip(SaveStr(GZIP_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
-        (void)system(gzip);
+        [[maybe_unused]] int status = system(gzip);  // the tar step below reports a missing archive
     }
 
     if (chdir(work) != 0) PutLogMsg("WARNING_MSG: cannot change to %s\n", work);

@@ -91,7 +91,7 @@ static void runQueueAdmin(const char* option) {
     if (!exists(tool)) return;
     fflush(stdout); // the dots and the tool's own output appear in order
     MemHold<char> line(SaveStr("%s %s", tool.get(), option));
-    (void)system(line);
+    [[maybe_unused]] int status = system(line);  // the tool reports its own failure
     printf(".");
 }
 

@@ -6,7 +6,7 @@
 #include "utils/utils.h"
 
 // ------------------------------------------------------- fixed words
-constexpr const char* SETUP_VERSION = "4.10.33";
+constexpr const char* SETUP_VERSION = ToolVersionText;  // the package's version
 constexpr const char* DIR_WORD = "Orvik";      // the suite's directory word
 constexpr const char* APP_WORD = "qpxx";       // the application directory's name
 constexpr const char* ARCHIVE_BASE = "Linuxi386Qpxx";

@@ -211,7 +211,7 @@ TEST(Runner, SeverityTwoFailureNamesTheCommandOnStandardOutput) {
     auto fail = [&](const std::string& arg) {
         EXPECT_EXIT(
             {
-                freopen(out.c_str(), "w", stdout);
+                if (!freopen(out.c_str(), "w", stdout)) _exit(99);
                 SysCmd(CMD_ECHO, 1, "ok");
                 SysCmd(CMD_CP, 2, "%s /tmp/OrvikInstall", arg.c_str());
             },

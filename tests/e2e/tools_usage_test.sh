@@ -29,6 +29,11 @@ for tool in sandbox make-site demo; do
     grep -q "usage: $tool" "$work/err" || fail "$tool: no usage with the refusal"
 done
 
+# make-site of the source tree tells the project's version, as the installed one does.
+version=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$ORVIK_SOURCE_DIR/CMakeLists.txt")
+[ "$("$tools/make-site" --version)" = "make-site $version" ] ||
+    fail "make-site --version: [$("$tools/make-site" --version)], not the project's $version"
+
 "$tools/make-site" "$ORVIK_SOURCE_DIR/demo/pkg" "$work/site" --caps --setup "$SETUP_BIN" \
     2>"$work/err" || fail "make-site with options after the operands: $(cat "$work/err")"
 [ -f "$work/site/DISKS" ] && [ -f "$work/site/PKG_TAR.AA" ] || fail "--caps after the operands was not taken"

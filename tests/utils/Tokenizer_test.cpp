@@ -207,7 +207,7 @@ class GetsTest : public ::testing::Test {
         path_ = dir_ + "/input";
     }
     void TearDown() override {
-        freopen("/dev/null", "r", stdin);
+        ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);
         std::filesystem::remove_all(dir_);
     }
     std::string dir_, path_;
