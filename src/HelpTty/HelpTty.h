@@ -53,7 +53,6 @@ struct HelpScreen {
 // The screen that holds offset `at` of the current page's text, on a
 // terminal of cols x rows, for the menu as built.
 HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, int rows, int at);
-int HelpTitleRows(const HtmlPage* page);  // text lines of the page's title, the blank after each included
 // The line that tells an answer names nothing of the menu.
 void HelpAnswerMessage(char* out, int size, const char* answer, const TextMenu* menu, bool paged);
 

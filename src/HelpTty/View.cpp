@@ -3,7 +3,6 @@
 // above the menu, and on a terminal a page taller than the screen is shown a
 // screen at a time, the page's title at the top of every screen and the
 // links in sight with the prompt at the bottom.
-#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,25 +68,6 @@ static int CollectLinks(const TextMenu* menu, int cols, LinkLine** out) {
     return n;
 }
 
-int HelpTitleRows(const HtmlPage* page) {
-    int rows = 0;
-    bool inTitle = false;
-    for (ListLink* l = page->Head.pFirst; l; l = l->pNext) {
-        auto* item = static_cast<const HtmlItem*>(l->pItem);
-        if (item->pTag) {
-            if (strcasecmp(item->pTag, "title") == 0) inTitle = true;
-            if (strcasecmp(item->pTag, "/title") == 0) inTitle = false;
-            continue;
-        }
-        const char* text = static_cast<const char*>(item->pData);
-        bool blank = true;
-        for (int i = 0; i < item->Len && blank; ++i)
-            blank = text[i] == ' ';
-        if (inTitle && !blank) rows += 2;
-    }
-    return rows;
-}
-
 HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, int rows, int at) {
     HelpScreen s{};
     const char* text = page->pText ? page->pText : "";
@@ -97,7 +77,9 @@ HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, 
     const char* title = menu->pTitle ? menu->pTitle : "";
     const int titleLen = int(strcspn(title, "\n\r"));
     budget -= Rows(cols, (titleLen > MENU_WIDTH ? 0 : (MENU_WIDTH - titleLen) / 2) + titleLen);
-    for (int r = HelpTitleRows(page); r > 0 && s.TitleEnd < len; --r) {
+    // The page's title lines stay at the top of every screen.
+    const int bodyStart = page->BodyStart < len ? page->BodyStart : len;
+    while (s.TitleEnd < bodyStart) {
         const int end = LineEnd(text, s.TitleEnd, len);
         budget -= Rows(cols, Columns(text + s.TitleEnd, end - s.TitleEnd - 1));
         s.TitleEnd = end;

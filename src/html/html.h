@@ -42,6 +42,7 @@ struct HtmlPage {
     ListHeader Body;   // HtmlItem of the body section
     ListHeader Links;  // HtmlLink* in the order their closing tags were met
     int RowCnt;        // text rows of the laid-out page
+    int BodyStart;     // laying out: the body's first row; afterwards its offset in the page text
 };
 
 struct HtmlFile {
