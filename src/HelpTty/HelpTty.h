@@ -46,9 +46,10 @@ int TtyHelpBack(TextMenu* menu, TextMenuItem* item);
 // each and a status line that tells the screen's number and the last.
 void HelpRunMenu();
 // One screen of a page: the page's title is the text before TitleEnd, the
-// screen's lines those from First to End; screen Number of Count.
+// screen's lines those from First to End; screen Number of Count; Spare rows
+// of the terminal are left below its lines.
 struct HelpScreen {
-    int TitleEnd, First, End, Number, Count;
+    int TitleEnd, First, End, Number, Count, Spare;
 };
 // The screen that holds offset `at` of the current page's text, on a
 // terminal of cols x rows, for the menu as built.

@@ -111,6 +111,7 @@ HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, 
             s.Number = s.Count;
             s.First = first;
             s.End = end;
+            s.Spare = budget > used ? budget - used : 0;
         }
         first = end;
     } while (first < len);
@@ -202,7 +203,16 @@ static char* ScreenLabel(TextMenu* menu, const HelpScreen* s, const char* messag
         const int start = static_cast<const HtmlLink*>(i->pUserData)->Start;
         i->State = start >= s->First && start < s->End ? 0 : 2;
     }
-    return SaveStr("%.*s%.*s%s", s->TitleEnd, text, s->End - s->First, text + s->First, status);
+    // A screen shorter than the terminal (the last) keeps the menu where the
+    // others have it.
+    const int lines = s->End - s->First, statusLen = StrLen(status);
+    auto* label = static_cast<char*>(GetMem(s->TitleEnd + lines + s->Spare + statusLen + 1));
+    if (!label) SysError("%s", common_109);
+    memcpy(label, text, size_t(s->TitleEnd));
+    memcpy(label + s->TitleEnd, text + s->First, size_t(lines));
+    memset(label + s->TitleEnd + lines, '\n', size_t(s->Spare));
+    memcpy(label + s->TitleEnd + lines + s->Spare, status, size_t(statusLen) + 1);
+    return label;
 }
 
 static const char* Fragment(const char* target) {
