@@ -42,30 +42,43 @@ static int LineEnd(const char* text, int from, int len) {
     return nl ? int(nl - text) + 1 : len;
 }
 
-// A link's menu line: where its text starts in the page, and the rows its
-// line takes.
+// The menu lines of the offered links, by where their text starts in the
+// page: the menu's own items when they are in that order (as they are but
+// for some tables), else a sorted copy.
 struct LinkLine {
     int Start;
     int Rows;
 };
-
-// The offered links of the menu as built, by where they start in the page.
-static int CollectLinks(const TextMenu* menu, int cols, LinkLine** out) {
-    int n = 0;
-    for (const TextMenuItem* i = menu->pItems + 1; i->pLabel && i->ActionFunc == TtyHelpGotoLink; ++i)
-        ++n;
-    *out = nullptr;
-    if (n == 0) return 0;
-    auto* links = static_cast<LinkLine*>(GetMem(n * int(sizeof(LinkLine))));
-    if (!links) SysError("%s", common_109);
-    for (int k = 0; k < n; ++k) {
-        const TextMenuItem& item = menu->pItems[k + 1];
-        links[k].Start = static_cast<const HtmlLink*>(item.pUserData)->Start;
-        links[k].Rows = Rows(cols, Columns(item.pLabel, StrLen(item.pLabel)) + kLinkExtraCols);
+struct LinkLines {
+    const TextMenuItem* items = nullptr;  // item 1 of the menu, or none with `sorted`
+    int cols = 80;
+    LinkLine* sorted = nullptr;
+    int count = 0;
+    ~LinkLines() { PutMem(sorted); }
+    int Start(int j) const {
+        return sorted ? sorted[j].Start : static_cast<const HtmlLink*>(items[j].pUserData)->Start;
     }
-    std::sort(links, links + n, [](const LinkLine& a, const LinkLine& b) { return a.Start < b.Start; });
-    *out = links;
-    return n;
+    int RowsOf(int j) const { return sorted ? sorted[j].Rows : LabelRows(items[j]); }
+    int LabelRows(const TextMenuItem& item) const {
+        return Rows(cols, Columns(item.pLabel, StrLen(item.pLabel)) + kLinkExtraCols);
+    }
+};
+
+static void CollectLinks(const TextMenu* menu, int cols, LinkLines* links) {
+    links->items = menu->pItems + 1;
+    links->cols = cols;
+    bool inOrder = true;
+    int n = 0;
+    for (const TextMenuItem* i = links->items; i->pLabel && i->ActionFunc == TtyHelpGotoLink; ++i, ++n)
+        if (n > 0 && links->Start(n) < links->Start(n - 1)) inOrder = false;
+    links->count = n;
+    if (inOrder) return;
+    auto* sorted = static_cast<LinkLine*>(GetMem(n * int(sizeof(LinkLine))));
+    if (!sorted) SysError("%s", common_109);
+    for (int k = 0; k < n; ++k)
+        sorted[k] = LinkLine{links->Start(k), links->RowsOf(k)};
+    std::sort(sorted, sorted + n, [](const LinkLine& a, const LinkLine& b) { return a.Start < b.Start; });
+    links->sorted = sorted;
 }
 
 HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, int rows, int at) {
@@ -84,9 +97,8 @@ HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, 
         budget -= Rows(cols, Columns(text + s.TitleEnd, end - s.TitleEnd - 1));
         s.TitleEnd = end;
     }
-    LinkLine* links = nullptr;
-    const int linkCnt = CollectLinks(menu, cols, &links);
-    MemHold<LinkLine> held(links);
+    LinkLines links;
+    CollectLinks(menu, cols, &links);
     if (at < s.TitleEnd) at = s.TitleEnd;
     int first = s.TitleEnd, k = 0;
     s.Count = 0;
@@ -99,8 +111,8 @@ HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, 
             const int next = LineEnd(text, end, len);
             int cost = Rows(cols, Columns(text + end, next - end - (text[next - 1] == '\n')));
             int j = k;
-            for (; j < linkCnt && links[j].Start < next; ++j)
-                cost += links[j].Rows;
+            for (; j < links.count && links.Start(j) < next; ++j)
+                cost += links.RowsOf(j);
             if (end > first && used + cost > budget) break;
             used += cost;
             k = j;

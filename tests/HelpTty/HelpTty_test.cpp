@@ -155,6 +155,14 @@ TEST_F(HelpTty, LongPagesAreCutIntoScreensThatFitTheTerminal) {
         s = HelpFindScreen(&HelpMenu, pCurrentPage, t.cols, t.rows, line150);
         EXPECT_TRUE(s.First <= line150 && line150 < s.End);
     }
+    // Links out of page order (as tables may give them) cut the same screens.
+    std::vector<int> ends;
+    for (int at = 0; at < int(text.size());) ends.push_back(at = HelpFindScreen(&HelpMenu, pCurrentPage, 80, 24, at).End);
+    std::swap(HelpMenu.pItems[1], HelpMenu.pItems[3]);
+    for (size_t i = 0, at = 0; i < ends.size(); at = size_t(ends[i++]))
+        EXPECT_EQ(HelpFindScreen(&HelpMenu, pCurrentPage, 80, 24, int(at)).End, ends[i]);
+    std::swap(HelpMenu.pItems[1], HelpMenu.pItems[3]);
+
     // A page that fits is one screen, the whole of it.
     ASSERT_EQ(TtyHelpGotoLink(&HelpMenu, &HelpMenu.pItems[1]), 1);
     HelpScreen s = HelpFindScreen(&HelpMenu, pCurrentPage, 80, 24, 0);
