@@ -281,10 +281,13 @@ void HelpRunMenu() {
             if (LineBuf[0]) HelpAnswerMessage(message, sizeof message, LineBuf, menu, paged);
             continue;
         }
+        // An action rebuilds the items (and may move them): what is needed
+        // of the answered one is taken first.
         TextMenuItem* item = &menu->pItems[n - 1];
         const int type = item->Type;
+        const MenuActionFunc action = item->ActionFunc;
         bool r = false;
-        if (item->ActionFunc == TtyHelpGotoLink) {
+        if (action == TtyHelpGotoLink) {
             // The place left is the screen shown: Back returns to it.
             if (paged) TargetPos = s.First;
             auto* link = static_cast<HtmlLink*>(item->pUserData);
@@ -297,9 +300,9 @@ void HelpRunMenu() {
         } else {
             const int before = HistoryI;
             r = ProcessSelection(menu, n - 1, pOption);
-            if (item->ActionFunc == TtyHelpBack && HistoryI < before)
+            if (action == TtyHelpBack && HistoryI < before)
                 at = History[HistoryI].TargetPos;
-            else if (item->ActionFunc == TtyHelpContents)
+            else if (action == TtyHelpContents)
                 at = 0;
         }
         if (flExitTextMenu || (r && type == MENU_EXIT)) {
