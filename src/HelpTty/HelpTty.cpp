@@ -163,5 +163,10 @@ void TtyHtmlHelp(const char* name, const char* data, const char* title) {
     snprintf(HelpTitle, sizeof HelpTitle, "%s", title);
     HelpMenu.pTitle = HelpTitle;
     TtyHelpBuildMenuItems();
-    HelpRunMenu();
+    // A document named with a #NAME that names nothing opens at its first page.
+    char told[HTML_NAME_SIZE + 32] = "";
+    const char* fragment = strchr(path.get(), '#');
+    if (fragment && fragment[1] && !HelpHasTarget(&aFile[CurrentFile], fragment + 1))
+        snprintf(told, sizeof told, "%s names nothing.", fragment);
+    HelpRunMenu(told);
 }

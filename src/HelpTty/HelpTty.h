@@ -44,7 +44,8 @@ int TtyHelpBack(TextMenu* menu, TextMenuItem* item);
 // that does not fit on it is shown a screen at a time (Return or "+" for
 // the next screen, "-" for the one before), the page's title at the top of
 // each and a status line that tells the screen's number and the last.
-void HelpRunMenu();
+// `told`, when given, is the first such line.
+void HelpRunMenu(const char* told = nullptr);
 // One screen of a page: the page's title is the text before TitleEnd, the
 // screen's lines those from First to End; screen Number of Count; Spare rows
 // of the terminal are left below its lines.

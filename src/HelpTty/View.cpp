@@ -232,7 +232,7 @@ static const char* Fragment(const char* target) {
     return hash ? hash + 1 : target;
 }
 
-void HelpRunMenu() {
+void HelpRunMenu(const char* told) {
     TextMenu* menu = &HelpMenu;
     if (flExitTextMenu) return;
     int width = InitMenu(menu);
@@ -240,7 +240,8 @@ void HelpRunMenu() {
     const int titleLen = int(strcspn(title, "\n\r"));
     const bool terminal = isatty(STDOUT_FILENO) != 0;
     TextScreen* screen = nullptr;
-    char message[NLS_MSG_SIZE] = "";
+    char message[NLS_MSG_SIZE];
+    snprintf(message, sizeof message, "%s", told ? told : "");
     int at = TargetPos;  // where in the page text the screen shown is
     for (;;) {
         HelpScreen s{};

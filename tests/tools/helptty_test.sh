@@ -84,17 +84,6 @@ grep -q 'Using the help viewer' out || fail "piped: the link was followed"
 printf '4\n' | timeout 20 "$HELPTTY" index.html > out 2>&1 && fail "end of input: the viewer reports it"
 [ $? = 124 ] && fail "end of input: the viewer hung"
 
-# The sample menu's help answer opens the toolkit's help on textmenu; Exit
-# Help returns to the menu (end of input then ends textmenu with status 3).
-TEXTMENU=$(dirname "$HELPTTY")/textmenu
-if [ -x "$TEXTMENU" ]; then
-    printf 'h\n2\ne\n' | timeout 20 "$TEXTMENU" -o "$work/values" "$ORVIK_SOURCE_DIR/data/menus/printqueue.menu" \
-        > out 2>&1 || [ $? = 3 ] || fail "textmenu with help: status $?"
-    grep -q 'textmenu: menus described in a file' out || fail "the sample menu's h opens its help"
-    grep -q 'Orvik toolkit help' out || fail "a link into another document of the help"
-    [ "$(grep -c 'Print queue setup' out)" -ge 2 ] || fail "Exit Help returns to the menu"
-fi
-
 # A page of 200 lines with a title, a link on line 150 to a page whose own
 # link names nothing.
 {
@@ -104,6 +93,22 @@ fi
     done
     printf '</body></html><html page="two"><head><title>Two</title></head><body>page two <a href=#nosuch>broken</a></body></html>\n'
 } > long.html
+
+# The sample menu's help answer opens the toolkit's help on textmenu; Exit
+# Help returns to the menu (end of input then ends textmenu with status 3).
+TEXTMENU=$(dirname "$HELPTTY")/textmenu
+if [ -x "$TEXTMENU" ]; then
+    printf 'h\n2\ne\n' | timeout 20 "$TEXTMENU" -o "$work/values" "$ORVIK_SOURCE_DIR/data/menus/printqueue.menu" \
+        > out 2>&1 || [ $? = 3 ] || fail "textmenu with help: status $?"
+    grep -q 'textmenu: menus described in a file' out || fail "the sample menu's h opens its help"
+    grep -q 'Orvik toolkit help' out || fail "a link into another document of the help"
+    [ "$(grep -c 'Print queue setup' out)" -ge 2 ] || fail "Exit Help returns to the menu"
+    # A menu's help named with a #NAME that names nothing opens at the first
+    # page and says so.
+    printf 'menu m\ntitle M\nflags 0x002\nhelp %s#nosuch\nitem 0 text\n' "$work/long.html" > bad.menu
+    printf 'h\ne\n' | timeout 20 "$TEXTMENU" bad.menu > out 2>&1 || [ $? = 3 ] || fail "textmenu bad.menu: status $?"
+    grep -qx '#nosuch names nothing. ' out && grep -qx 'line 1' out || fail "a menu's help at a #NAME that names nothing"
+fi
 
 # Piped answers that name nothing are told in one line, and the viewer asks
 # again; a piped page is never cut into screens.
