@@ -146,7 +146,10 @@ type_line c                  # Contents: the first page of the first document
 wait_for "The toolkit's command-line tools:"
 type_line e
 wait_for "HELPTTY-STATUS=0"
+# A server of its own for the next terminal: the one just stopped may still
+# hold its socket for a moment.
 tmux_stop
+T=(tmux -S "$dir/tmux2.sock")
 
 # A long page in an 80x24 terminal: each screen keeps the menu title, the
 # page's title and the prompt in sight. A page cut into screens fills the
