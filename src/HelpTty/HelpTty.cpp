@@ -131,9 +131,14 @@ void TtyHelpBuildMenuItems() {
     HelpMenu.pTitle = HelpTitle;
 }
 
-int TtyHelpGotoLink(TextMenu*, TextMenuItem* item) {
-    ProcessLink(static_cast<HtmlLink*>(item->pUserData));
+int HelpFollowLink(HtmlLink* link) {
+    const int outcome = ProcessLink(link);
     TtyHelpBuildMenuItems();
+    return outcome;
+}
+
+int TtyHelpGotoLink(TextMenu*, TextMenuItem* item) {
+    HelpFollowLink(static_cast<HtmlLink*>(item->pUserData));
     return 1;
 }
 
@@ -158,5 +163,10 @@ void TtyHtmlHelp(const char* name, const char* data, const char* title) {
     snprintf(HelpTitle, sizeof HelpTitle, "%s", title);
     HelpMenu.pTitle = HelpTitle;
     TtyHelpBuildMenuItems();
-    RunMenu(&HelpMenu, nullptr, true);
+    // A document named with a #NAME that names nothing opens at its first page.
+    char told[HTML_NAME_SIZE + 32] = "";
+    const char* fragment = strchr(path.get(), '#');
+    if (fragment && fragment[1] && !HelpHasTarget(&aFile[CurrentFile], fragment + 1))
+        snprintf(told, sizeof told, "%s names nothing.", fragment);
+    HelpRunMenu(told);
 }

@@ -31,8 +31,32 @@ void TtyHtmlHelp(const char* name, const char* data, const char* title);
 bool HtmlHelp(const char* name, const char* data);
 void TtyHelpBuildMenuItems();  // the help menu for the current page
 int TtyHelpGotoLink(TextMenu* menu, TextMenuItem* item);
+// Follows a link of the menu and rebuilds the menu for where it led; how it
+// ended (HTML_LINK_...).
+int HelpFollowLink(HtmlLink* link);
 int TtyHelpContents(TextMenu* menu, TextMenuItem* item);
 int TtyHelpBack(TextMenu* menu, TextMenuItem* item);
+
+// The viewer's run of the help menu, as the engine runs a menu with its
+// flags, besides: an answer that names no item, or a link whose #NAME names
+// nothing or whose document cannot be read, is told in one line above the
+// menu before it asks again; and when standard output is a terminal, a page
+// that does not fit on it is shown a screen at a time (Return or "+" for
+// the next screen, "-" for the one before), the page's title at the top of
+// each and a status line that tells the screen's number and the last.
+// `told`, when given, is the first such line.
+void HelpRunMenu(const char* told = nullptr);
+// One screen of a page: the page's title is the text before TitleEnd, the
+// screen's lines those from First to End; screen Number of Count; Spare rows
+// of the terminal are left below its lines.
+struct HelpScreen {
+    int TitleEnd, First, End, Number, Count, Spare;
+};
+// The screen that holds offset `at` of the current page's text, on a
+// terminal of cols x rows, for the menu as built.
+HelpScreen HelpFindScreen(const TextMenu* menu, const HtmlPage* page, int cols, int rows, int at);
+// The line that tells an answer names nothing of the menu.
+void HelpAnswerMessage(char* out, int size, const char* answer, const TextMenu* menu, bool paged);
 
 // The helptty tool's outputs: every page's text followed by a line holding
 // only a form feed; every offered link as "page\tStart\tEnd\tKind\ttarget".

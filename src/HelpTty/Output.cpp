@@ -48,14 +48,4 @@ bool HelpHasText(HtmlFile* file) {
     return false;
 }
 
-bool HelpHasTarget(HtmlFile* file, const char* name) {
-    for (ListLink* l = file->Pages.pFirst; l; l = l->pNext) {
-        auto* page = static_cast<HtmlPage*>(l->pItem);
-        if (page->pName && strcmp(page->pName, name) == 0) return true;
-        for (ListLink* k = page->Links.pFirst; k; k = k->pNext) {
-            HtmlLink* link = *static_cast<HtmlLink**>(k->pItem);
-            if (link->Kind == 1 && link->pTarget && strcmp(link->pTarget, name) == 0) return true;
-        }
-    }
-    return false;
-}
+bool HelpHasTarget(HtmlFile* file, const char* name) { return HtmlFindTarget(file, name, nullptr, nullptr); }

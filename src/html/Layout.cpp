@@ -134,6 +134,7 @@ void BuildTextImage(HtmlFile* file) {
         PrintText(file, &row, &column, title, len, 0);
         row += 2;
     }
+    page->BodyStart = row;
     BuildTextBody(file, nullptr, row, 0);
 }
 
@@ -459,5 +460,9 @@ void PrintTextImage(HtmlFile* file) {
         link->Start = int(start);
         link->End = int(end);
     }
+    // The body begins on a line of its own, unless a title ran into it.
+    long body = page->BodyStart < rows ? offsets[page->BodyStart] : total;
+    while (body > 0 && body < total && text[body - 1] != '\n') ++body;
+    page->BodyStart = int(body);
     page->pText = text;
 }

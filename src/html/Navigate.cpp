@@ -37,28 +37,34 @@ int HtmlSetHistory(int mode) {
     return 1;
 }
 
-void GoToTarget(const char* target) {
-    if (!target || CurrentFile >= FileIndex) return;
-    if (*target == '#') ++target;
-    ListHeader* pages = &aFile[CurrentFile].Pages;
-    for (ListLink* l = pages->pFirst; l; l = l->pNext) {
-        auto* page = static_cast<HtmlPage*>(l->pItem);
-        if (page->pName && strcmp(page->pName, target) == 0) {
-            SetHistory();
-            pCurrentPage = page;
-            TargetPos = 0;
-            return;
-        }
-        for (ListLink* k = page->Links.pFirst; k; k = k->pNext) {
+bool HtmlFindTarget(HtmlFile* file, const char* target, HtmlPage** page, int* pos) {
+    if (!file || !target) return false;
+    for (ListLink* l = file->Pages.pFirst; l; l = l->pNext) {
+        auto* p = static_cast<HtmlPage*>(l->pItem);
+        int at = -1;
+        if (p->pName && strcmp(p->pName, target) == 0) at = 0;
+        for (ListLink* k = p->Links.pFirst; at < 0 && k; k = k->pNext) {
             HtmlLink* link = *static_cast<HtmlLink**>(k->pItem);
-            if (link->Kind == 1 && link->pTarget && strcmp(link->pTarget, target) == 0) {
-                SetHistory();
-                pCurrentPage = page;
-                TargetPos = link->Start;
-                return;
-            }
+            if (link->Kind == 1 && link->pTarget && strcmp(link->pTarget, target) == 0) at = link->Start;
         }
+        if (at < 0) continue;
+        if (page) *page = p;
+        if (pos) *pos = at;
+        return true;
     }
+    return false;
+}
+
+bool GoToTarget(const char* target) {
+    if (!target || CurrentFile >= FileIndex) return false;
+    if (*target == '#') ++target;
+    HtmlPage* page = nullptr;
+    int pos = 0;
+    if (!HtmlFindTarget(&aFile[CurrentFile], target, &page, &pos)) return false;
+    SetHistory();
+    pCurrentPage = page;
+    TargetPos = pos;
+    return true;
 }
 
 static bool StartsWithNoCase(const char* text, const char* prefix) {
@@ -67,7 +73,7 @@ static bool StartsWithNoCase(const char* text, const char* prefix) {
 
 // Another document: a relative name is taken from the directory of the
 // document that links to it.
-static void OpenOtherDocument(const char* target) {
+static int OpenOtherDocument(const char* target) {
     char name[HTML_NAME_SIZE];
     const char* current = aFile[CurrentFile].pName;
     const char* slash = current ? strrchr(current, '/') : nullptr;
@@ -76,25 +82,35 @@ static void OpenOtherDocument(const char* target) {
         snprintf(name, sizeof name, "%.*s/%s", int(slash - current), current, target);
     else
         snprintf(name, sizeof name, "%s", target);
-    if (!ParseHtmlFile(name, nullptr)) printf("Error in reading file %s\n", target);
+    HtmlFile* file = ParseHtmlFile(name, nullptr);
+    if (!file) {
+        printf("Error in reading file %s\n", target);
+        return HTML_LINK_NO_DOCUMENT;
+    }
+    // The document opens at its first page when its fragment names nothing.
+    const char* fragment = strchr(target, '#');
+    if (fragment && fragment[1] && !HtmlFindTarget(file, fragment + 1, nullptr, nullptr)) return HTML_LINK_NO_TARGET;
+    return HTML_LINK_FOLLOWED;
 }
 
-void ProcessLink(HtmlLink* link) {
-    if (!link || !link->pTarget) return;
+int ProcessLink(HtmlLink* link) {
+    if (!link || !link->pTarget) return HTML_LINK_NO_TARGET;
     flBuildingFile = true;
     const char* target = link->pTarget;
     const char* hash = strrchr(target, '#');
     bool remote = StartsWithNoCase(target, "http://") || StartsWithNoCase(target, "file://");
+    int outcome = HTML_LINK_FOLLOWED;
     if (target[0] == '#' && !remote) {
-        GoToTarget(target);
+        if (!GoToTarget(target)) outcome = HTML_LINK_NO_TARGET;
     } else if (hash && CurrentFile < FileIndex &&
                strncmp(target, StripPath(aFile[CurrentFile].pName), size_t(hash - target)) == 0 &&
                StrLen(StripPath(aFile[CurrentFile].pName)) == int(hash - target)) {
-        GoToTarget(hash);
+        if (!GoToTarget(hash)) outcome = HTML_LINK_NO_TARGET;
     } else {
-        OpenOtherDocument(target);
+        outcome = OpenOtherDocument(target);
     }
     flBuildingFile = false;
+    return outcome;
 }
 
 void HtmlProcessLink(int position) {

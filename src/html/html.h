@@ -42,6 +42,7 @@ struct HtmlPage {
     ListHeader Body;   // HtmlItem of the body section
     ListHeader Links;  // HtmlLink* in the order their closing tags were met
     int RowCnt;        // text rows of the laid-out page
+    int BodyStart;     // laying out: the body's first row; afterwards its offset in the page text
 };
 
 struct HtmlFile {
@@ -145,8 +146,19 @@ extern int TargetPos;        // offset in the page text of the place last jumped
 extern bool flBuildingFile;  // loading or following; position-based selection refused
 extern int ContentsFile;     // the slot whose first page "Contents" shows
 
-void GoToTarget(const char* target);  // page or anchor of the current document
-void ProcessLink(HtmlLink* link);
+// Moves to a page or anchor of the current document; false (and nowhere)
+// when the target names nothing there.
+bool GoToTarget(const char* target);
+// Where a target names in file: a page of that name, else the first anchor
+// of that name, walking the pages in order (page and pos may be none).
+bool HtmlFindTarget(HtmlFile* file, const char* target, HtmlPage** page, int* pos);
+// How following a link ended.
+enum : int {
+    HTML_LINK_FOLLOWED = 0,
+    HTML_LINK_NO_TARGET = 1,    // its #NAME names nothing (another document opens at its first page)
+    HTML_LINK_NO_DOCUMENT = 2,  // its document cannot be read; the page stays
+};
+int ProcessLink(HtmlLink* link);
 void SetHistory();
 int HtmlSetHistory(int mode);  // 0 contents, -1 back; 0 when the history is empty
 void HtmlProcessLink(int position);

@@ -111,4 +111,37 @@ TEST_F(Navigate, PositionsInsideALinkFollowIt) {
     EXPECT_EQ(History[0].TargetPos, inside);
 }
 
+// How a link ends: its place found, its #NAME naming nothing (in this
+// document nothing moves; another document opens at its first page) or its
+// document unreadable (the page stays).
+TEST_F(Navigate, FollowingALinkTellsHowItEnded) {
+    WriteFile(dir.path() + "/third.html",
+              "<html><body><a href=#two>a</a> <a href=#nosuch>b</a> <a href=third.html#nosuch>c</a>"
+              " <a href=second.html#nosuch>d</a> <a href=second.html#deep>e</a> <a href=gone.html#two>f</a>"
+              "</body></html><html page=\"two\"><body>two</body></html>");
+    ASSERT_NE(ParseHtmlFile((dir.path() + "/third.html").c_str(), nullptr), nullptr);
+    const int third = CurrentFile;
+    const struct {
+        int link, outcome;
+        const char* page;  // where it leads
+        int history;       // places recorded by it
+    } cases[] = {
+        {1, HTML_LINK_FOLLOWED, "two", 1},      {2, HTML_LINK_NO_TARGET, "(first)", 0},
+        {3, HTML_LINK_NO_TARGET, "(first)", 0}, {4, HTML_LINK_NO_TARGET, "(first)", 0},
+        {5, HTML_LINK_FOLLOWED, "deep", 1},     {6, HTML_LINK_NO_DOCUMENT, "(first)", 0},
+    };
+    for (const auto& c : cases) {
+        CurrentFile = third;
+        pCurrentPage = static_cast<HtmlPage*>(ListFindItemN(&aFile[third].Pages, 1));
+        HistoryI = 0;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ProcessLink(Link(c.link)), c.outcome) << "link " << c.link;
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out, c.outcome == HTML_LINK_NO_DOCUMENT ? "Error in reading file gone.html#two\n" : "");
+        EXPECT_EQ(PageName(), c.page) << "link " << c.link;
+        EXPECT_EQ(HistoryI, c.history) << "link " << c.link;
+    }
+    EXPECT_EQ(ProcessLink(nullptr), HTML_LINK_NO_TARGET);
+}
+
 }  // namespace

@@ -1,8 +1,9 @@
 # helptty as people use it: the plain outputs and their errors, the viewer
 # with piped answers, and the viewer in a terminal (tmux) following a link,
-# going Back, to Contents and out with Exit Help. Needs no sandbox: it only
-# reads the toolkit's help pages from the build's toolkit directory.
-# The terminal part needs tmux.
+# going Back, to Contents and out with Exit Help, and a page taller than the
+# terminal shown a screen at a time. Needs no sandbox: it only reads the
+# toolkit's help pages from the build's toolkit directory and pages it
+# writes. The terminal part needs tmux.
 set -euo pipefail
 
 : "${ORVIK_SOURCE_DIR:=$(cd "$(dirname "$0")/../.." && pwd)}"
@@ -10,9 +11,9 @@ set -euo pipefail
 HELPTTY=$TOOL_BIN
 TOOLKIT=$(dirname "$TOOL_BIN")/toolkit
 work=$(mktemp -d /tmp/helptty_test.XXXXXX)
-sock=helptty_test_$$
+dir=$work
 cleanup() {
-    tmux -L "$sock" kill-server 2>/dev/null || true
+    tmux_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -21,6 +22,7 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+. "$(dirname "$0")/tmux_lib.sh"
 # run EXPECTED_STATUS COMMAND...: output in $work/out and $work/err
 run() {
     local want=$1 got=0
@@ -82,6 +84,16 @@ grep -q 'Using the help viewer' out || fail "piped: the link was followed"
 printf '4\n' | timeout 20 "$HELPTTY" index.html > out 2>&1 && fail "end of input: the viewer reports it"
 [ $? = 124 ] && fail "end of input: the viewer hung"
 
+# A page of 200 lines with a title, a link on line 150 to a page whose own
+# link names nothing.
+{
+    printf '<html><head><title>Long page</title></head><body>\n'
+    for i in $(seq 200); do
+        if [ "$i" = 150 ]; then printf 'line %d <a href=#two>to two</a><br>\n' "$i"; else printf 'line %d<br>\n' "$i"; fi
+    done
+    printf '</body></html><html page="two"><head><title>Two</title></head><body>page two <a href=#nosuch>broken</a></body></html>\n'
+} > long.html
+
 # The sample menu's help answer opens the toolkit's help on textmenu; Exit
 # Help returns to the menu (end of input then ends textmenu with status 3).
 TEXTMENU=$(dirname "$HELPTTY")/textmenu
@@ -91,41 +103,92 @@ if [ -x "$TEXTMENU" ]; then
     grep -q 'textmenu: menus described in a file' out || fail "the sample menu's h opens its help"
     grep -q 'Orvik toolkit help' out || fail "a link into another document of the help"
     [ "$(grep -c 'Print queue setup' out)" -ge 2 ] || fail "Exit Help returns to the menu"
+    # A menu's help named with a #NAME that names nothing opens at the first
+    # page and says so.
+    printf 'menu m\ntitle M\nflags 0x002\nhelp %s#nosuch\nitem 0 text\n' "$work/long.html" > bad.menu
+    printf 'h\ne\n' | timeout 20 "$TEXTMENU" bad.menu > out 2>&1 || [ $? = 3 ] || fail "textmenu bad.menu: status $?"
+    grep -qx '#nosuch names nothing. ' out && grep -qx 'line 1' out || fail "a menu's help at a #NAME that names nothing"
 fi
+
+# Piped answers that name nothing are told in one line, and the viewer asks
+# again; a piped page is never cut into screens.
+printf '9\nxyz\n\n-\n1\n1\ne\n' | timeout 20 "$HELPTTY" long.html > out 2>&1 || fail "long.html piped: status $?"
+for line in 'There is no link 9: type 1, e, c or b. ' '"xyz" is no answer: type 1, e, c or b. ' \
+    '"-" is no answer: type 1, e, c or b. ' '#nosuch names nothing. '; do
+    [ "$(grep -cxF -- "$line" out)" = 1 ] || fail "piped: the line '$line'"
+done
+[ "$(grep -c '^line 200$' out)" = 5 ] || fail "piped: the whole page at each answer on it"
+grep -q -- '-- screen' out && fail "piped: a page cut into screens"
 
 # In a terminal.
 command -v tmux >/dev/null || fail "tmux is needed (apt-get install tmux)"
-tmux -L "$sock" new-session -d -x 100 -y 60 "$HELPTTY index.html; echo HELPTTY-STATUS=\$?; sleep 30"
-screen() { tmux -L "$sock" capture-pane -p -S -200; }
-# wait_for TEXT: until the pane shows TEXT (10 seconds at most)
-wait_for() {
-    for _ in $(seq 100); do
-        screen | grep -qF -- "$1" && return 0
-        sleep 0.1
-    done
-    screen >&2
-    fail "the screen never showed: $1"
+tmux_clear() {
+    "${T[@]}" send-keys -t t -R
+    "${T[@]}" clear-history -t t
 }
-keys() {
-    tmux -L "$sock" send-keys -t 0 "$1" Enter
-}
-clear_pane() { tmux -L "$sock" clear-history -t 0; }
+tmux_start 100 60
+type_line "$HELPTTY index.html; echo HELPTTY-STATUS=\$?"
 wait_for "Enter your choice"
 wait_for "e) Exit Help"
 wait_for "5) The tools at a glance"
-clear_pane
-keys 5
+tmux_clear
+type_line 5
 wait_for "qdb      builds and inspects record databases"
 wait_for "1) qdb commands"
-clear_pane
-keys 1                       # into qdb.html, at its commands page
+tmux_clear
+type_line 1                  # into qdb.html, at its commands page
 wait_for "|get DB KEY         |prints the record's data          |"
-clear_pane
-keys b                       # Back: the page before the commands page
+tmux_clear
+type_line b                  # Back: the page before the commands page
 wait_for "qdb builds and inspects"
-clear_pane
-keys c                       # Contents: the first page of the first document
+tmux_clear
+type_line c                  # Contents: the first page of the first document
 wait_for "The toolkit's command-line tools:"
-keys e
+type_line e
+wait_for "HELPTTY-STATUS=0"
+# A server of its own for the next terminal: the one just stopped may still
+# hold its socket for a moment.
+tmux_stop
+T=(tmux -S "$dir/tmux2.sock")
+
+# A long page in an 80x24 terminal: each screen keeps the menu title, the
+# page's title and the prompt in sight. A page cut into screens fills the
+# terminal (the menu title on its third row); a shorter one ends at the
+# bottom.
+frame() {  # PAGE-TITLE
+    screen > "$dir/pane"
+    local at
+    at=$(grep -n '^ *Orvik Help$' "$dir/pane" | tail -1 | cut -d: -f1)
+    { [ -n "$at" ] && [ "$(sed -n "$((at + 2))p" "$dir/pane" | tr -s ' ')" = " $1" ] &&
+        [ "$(sed -n 24p "$dir/pane")" = "Enter your choice:" ] &&
+        { [ "$at" = 3 ] || ! sed -n "$at,\$p" "$dir/pane" | grep -q -- '-- screen'; }; } || { cat "$dir/pane" >&2; fail "the screen's frame"; }
+}
+next() {  # ANSWER TEXT [PAGE-TITLE]: answered, the screen shows TEXT in its frame
+    type_line "$1"
+    wait_for "$2"
+    frame "${3:-Long page}"
+}
+tmux_start 80 24
+type_line "$HELPTTY long.html; echo HELPTTY-STATUS=\$?"
+wait_for "-- screen 1 of 17: Return for more --"
+frame "Long page"
+grep -qx "line 12" "$dir/pane" && ! grep -q "line 13" "$dir/pane" || fail "screen 1: lines 1 to 12"
+next "" "-- screen 2 of 17: Return for more, - for the one before --"
+grep -qx "line 13" "$dir/pane" || fail "screen 2 goes on from line 13"
+next - "-- screen 1 of 17: Return for more --"
+next - "This is the first screen: Return for more."
+next 9 "There is no link 9: type 1, e, c, b, Return or -."
+next xyz '"xyz" is no answer: type 1, e, c, b, Return or -.'
+for n in $(seq 2 13); do next + "-- screen $n of 17"; done
+grep -qx " 1) to two" "$dir/pane" && grep -qx "line 150 <to two>" "$dir/pane" || fail "screen 13: the link in sight"
+next 1 "page two <broken>" Two          # a link followed from a later screen
+sed -n '/Orvik Help/,$p' "$dir/pane" | grep -q -- "-- screen" && fail "a page that fits is not cut into screens"
+next 1 "#nosuch names nothing." Two
+next b "-- screen 13 of 17"             # Back returns to the screen left
+for n in $(seq 14 16); do next "" "-- screen $n of 17"; done
+next "" "-- screen 17 of 17, the last: - for the one before --"
+grep -qx "line 200" "$dir/pane" || fail "the last screen ends the page"
+next "" "This is the last screen: - for the one before."
+type_line e
 wait_for "HELPTTY-STATUS=0"
 echo "PASS"
