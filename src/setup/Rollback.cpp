@@ -64,12 +64,15 @@ bool Append(const char* file, const char* text) {
 }
 
 // A line of a restore script: a failing step marks the undo as incomplete.
-constexpr const char* REMOVAL_LINE = "rm -rf -- %s || ok=1\n";
+// A directory that is a mount point of its own cannot go; emptied, it has
+// gone as far as it can, and what was kept is copied back into it.
+constexpr const char* REMOVAL_LINE =
+    "rm -rf -- %s 2>/dev/null || [ -z \"$(ls -A -- %s 2>/dev/null)\" ] || ok=1\n";
 
 // "rm -rf -- WORD" for a path, or a copy of it aside with its parents.
 void AppendRemoval(const char* file, const char* path) {
     MemHold<char> word(ShellWord(path));
-    MemHold<char> line(SaveStr(REMOVAL_LINE, word.get()));
+    MemHold<char> line(SaveStr(REMOVAL_LINE, word.get(), word.get()));
     Append(file, line);
 }
 
@@ -254,7 +257,7 @@ int OnExit(int status) {
 // copy back into its directory.
 void KeepAside(FILE* script, FILE* back, const char* path) {
     MemHold<char> word(ShellWord(path));
-    fprintf(script, REMOVAL_LINE, word.get());
+    fprintf(script, REMOVAL_LINE, word.get(), word.get());
     if (!Exists(path)) return; // not there before the run: whatever the run puts there goes
     MemHold<char> parent(SaveStr_(path));
     if (char* slash = strrchr(parent.get(), '/')) *slash = '\0';
