@@ -56,7 +56,9 @@ tree after-fail
 # The package list edit of the upgrade stalls in a stub sed; setup is killed then.
 printf "#!/bin/sh\nsleep 30\nexec /usr/bin/sed \"\$@\"\n" >/usr/sbin/sed; chmod 755 /usr/sbin/sed
 run_setup killed &
-while ! pgrep -f "sleep 30" >/dev/null && [ $SECONDS -lt 100 ]; do sleep 0.2; done
+until=$((SECONDS + 100))
+while ! pgrep -f "sleep 30" >/dev/null && [ $SECONDS -lt $until ]; do sleep 0.2; done
+pgrep -f "sleep 30" >/dev/null || echo "the run never reached the stalled sed" >"$E2E_DIR/kill.late"
 pkill -TERM -x setup; wait
 # setup ended the command it was running (the stub and its sleep) first.
 pgrep -f "sleep 30" >"$E2E_DIR/kill.left"; pkill -f "sleep 30"; rm /usr/sbin/sed
@@ -101,6 +103,7 @@ expect_eq "$(cat "$E2E_DIR/verify.out")" "changed: /usr/Orvik/qpxx/README" "--ve
 expect_status bad 1
 grep -q "previous installation was kept" "$E2E_DIR/bad.out" || fail "bad: $(cat "$E2E_DIR/bad.out")"
 same_tree installed after-fail "a failed upgrade changed the previous installation"
+[ ! -e "$E2E_DIR/kill.late" ] || fail "$(cat "$E2E_DIR/kill.late")"
 expect_status killed 143
 grep -q "previous installation was kept" "$E2E_DIR/killed.out" || fail "killed: $(cat "$E2E_DIR/killed.out")"
 [ ! -s "$E2E_DIR/kill.left" ] || fail "the command setup ran when it was killed still runs"
