@@ -22,10 +22,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
