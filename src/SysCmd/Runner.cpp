@@ -255,7 +255,7 @@ int SysCmd(int id, int severity, const char* fmt, ...) {
         return -1;
     }
 
-    if (flSysCmdDryRun && flSysCmdDryRunShow) {
+    if (flSysCmdDryRunShow) {
         if (SysCmdDryRunShowHook) {
             SysCmdDryRunShowHook(buf + named, shown - named);
         } else {

@@ -102,8 +102,9 @@ const char* SysCmdScanTraceForTests();
 // With flSysCmdDryRun set, SysCmd and SysCmdP build, echo and log their line
 // but hand nothing to the shell and do not wait; the result is 0.
 extern bool flSysCmdDryRun;
-// With flSysCmdDryRunShow too, each line is printed on standard output as
-// "run: COMMAND" (the command as the shell would run it, no redirections).
+// With flSysCmdDryRunShow, each line is printed on standard output as
+// "run: COMMAND" (the command as the shell would run it, no redirections),
+// and then run unless flSysCmdDryRun is set too.
 extern bool flSysCmdDryRunShow;
 // Prints a shown line instead, when set (len characters of line).
 extern void (*SysCmdDryRunShowHook)(const char* line, int len);

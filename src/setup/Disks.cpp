@@ -3,6 +3,7 @@
 // package archive; genZFile joins the pieces, in list order, into one
 // compressed archive in the work area.
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -32,10 +33,25 @@ bool IsArchivePiece(const char* word) {
                     strncmp(word, PIECE_PREFIX_CAPS, PIECE_PREFIX_LEN) == 0);
 }
 
+// A list longer than LineBuf would be read cut short, and the pieces past
+// the cut left out of the archive without a word: such a list is refused.
+static void RefuseLongList(const char* dir, const char* name) {
+    if (strlen(LineBuf) < size_t(LINEBUF_SIZE - 1)) return;
+    char path[LINEBUF_SIZE];
+    snprintf(path, sizeof path, "%s/%s", dir, name);
+    if (GetFileSize(path) <= long(LINEBUF_SIZE - 1)) return;
+    PutLogMsg("ERROR: the disk list %s is longer than %d bytes\n", path, LINEBUF_SIZE - 1);
+    ErrorMsg(2, 1, "the disk list %s is longer than %d bytes", path, LINEBUF_SIZE - 1);
+}
+
 void GetDisksData(const char* dir) {
-    if (GetFileContent(dir, DISKS_NAME)) return;
+    if (GetFileContent(dir, DISKS_NAME)) {
+        RefuseLongList(dir, DISKS_NAME);
+        return;
+    }
     if (!GetFileContent(dir, DISKS_NAME_CAPS))
         ErrorMsg(2, 1, nlsSetupStrCvt(MSG_NO_DISK_LIST), DIR_WORD);
+    RefuseLongList(dir, DISKS_NAME_CAPS);
 
     // Media that show names in capitals: the names before the end marker are
     // turned to capitals; the marker keeps its lower case and still ends the
@@ -61,5 +77,10 @@ void genZFile() {
             continue;
         }
         SysCmd(-CMD_CAT, 2, "%s/%s >> %s/%s.tar.Z", work, word, work, ARCHIVE_BASE);
+        // Not echoed (its output is the archive), yet logged as it ran, less
+        // the shell's closing quote as the echoed lines are.
+        size_t len = strlen(SysCmdLastLine);
+        if (len > 0 && SysCmdLastLine[len - 1] == '"') --len;
+        if (!flDryRun) PutLogMsg("%.*s\n", int(len), SysCmdLastLine);
     }
 }

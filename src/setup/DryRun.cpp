@@ -1,7 +1,9 @@
-// The dry run (-n): the checks run as in a real run, the archive is
-// unpacked into a scratch area of the run's own to read the package list,
-// and every command line the installation would run and every file it
-// would write is printed, in order, instead of being run or written. The
+// The dry run (-n): the checks run as in a real run, the site is copied and
+// the archive unpacked into a scratch area of the run's own to read the
+// package list, and every command line the installation would run and
+// every file it would write is printed, in order: the copying and the
+// unpacking as they are run in the scratch area (under the real work
+// area's name), everything after instead of being run or written. The
 // scratch area, which also holds the run's log, goes at the end; nothing
 // else on the host changes.
 #include <cstdio>
@@ -38,12 +40,13 @@ void ShowLine(const char* line, int len) {
 
 int RemoveScratch(int status) {
     if (pScratch) {
-        bool dry = flSysCmdDryRun;
-        flSysCmdDryRun = false;
+        const bool dry = flSysCmdDryRun, show = flSysCmdDryRunShow;
+        flSysCmdDryRun = flSysCmdDryRunShow = false;
         flUseLog = false; // the log goes with the scratch area
         MemHold<char> word(ShellWord(pScratch));
         SysCmd(-CMD_RM_R, 0, " %s", word.get());
         flSysCmdDryRun = dry;
+        flSysCmdDryRunShow = show;
         PutMem(pScratch);
         pScratch = nullptr;
     }
@@ -62,8 +65,14 @@ void DryRunReal(bool on) {
     } else {
         flSysCmdLog = savedLog;
     }
-    flSysCmdDryRun = !on;
-    flSysCmdDryRunShow = !on;
+    flSysCmdDryRun = !on; // shown either way
+}
+
+void NoteShellLine(const char* shown, const char* line) {
+    if (flDryRun)
+        ShowLine(shown, int(strlen(shown)));
+    else
+        PutLogMsg("%s\n", line);
 }
 
 void DryRunNote(const char* what, const char* path) {

@@ -21,8 +21,18 @@ static constexpr const char* SUID_PROGRAMS[] = {"qprqpxxtty", "qsf"};
 // Complete shell lines: both output streams go to the run's log (normally
 // /tmp/setup.log) while that is still the file the run made; to nowhere once
 // logging has stopped. Another file at a log's name is never appended to.
-static constexpr const char* UNCOMPRESS_FORMAT = "/usr/bin/uncompress %s/%s.tar.Z 1>>%s 2>>%s";
-static constexpr const char* GZIP_FORMAT = "/usr/bin/gzip -dfv %s/%s.tar.Z 1>>%s 2>>%s";
+static constexpr const char* UNCOMPRESS_FORMAT = "/usr/bin/uncompress %s/%s.tar.Z";
+static constexpr const char* GZIP_FORMAT = "/usr/bin/gzip -dfv %s/%s.tar.Z";
+static constexpr const char* TO_LOG_FORMAT = "%s 1>>%s 2>>%s";
+
+// Runs a decompression line (format filled with the work area and the
+// archive's base name) with its output to log; its exit status.
+static int decompress(const char* format, const char* work, const char* log) {
+    MemHold<char> command(SaveStr(format, work, ARCHIVE_BASE));
+    MemHold<char> line(SaveStr(TO_LOG_FORMAT, command.get(), log, log));
+    NoteShellLine(command, line);
+    return system(line);
+}
 
 
 static bool exists(const char* path) {
@@ -102,11 +112,8 @@ static void unpackArchive(const char* work) {
     genZFile();
 
     MemHold<char> log(LogReady() ? SaveStr("%s/%s.log", pLogPath, my_name) : SaveStr_("/dev/null"));
-    MemHold<char> uncompress(SaveStr(UNCOMPRESS_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
-    if (system(uncompress) != 0) {
-        MemHold<char> gzip(SaveStr(GZIP_FORMAT, work, ARCHIVE_BASE, log.get(), log.get()));
-        [[maybe_unused]] int status = system(gzip);  // the tar step below reports a missing archive
-    }
+    // The tar step below reports an archive that neither could decompress.
+    if (decompress(UNCOMPRESS_FORMAT, work, log) != 0) (void)decompress(GZIP_FORMAT, work, log);
 
     if (chdir(work) != 0) PutLogMsg("WARNING_MSG: cannot change to %s\n", work);
     SysCmd(CMD_TAR_X, 2, "%s/%s.tar", work, ARCHIVE_BASE);

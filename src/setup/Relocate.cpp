@@ -96,16 +96,14 @@ static void runQueueAdmin(const char* option) {
 }
 
 void OrvikClean(const char* work) {
-    EndMidLine();
-    if (flDryRun) { // the scratch area goes at the end of the run
-        runQueueAdmin("-upgrade");
-        runQueueAdmin("-clean");
-        return;
-    }
+    // The clean-up's dots go on the line of the installation's progress
+    // dots. A dry run lists the removal and the queue administration (its
+    // scratch area goes at the end of the run).
     if (chdir("/") != 0) PutLogMsg("WARNING_MSG: cannot change to /\n");
     SysCmd(CMD_RM_R, 1, " %s", work);
     runQueueAdmin("-upgrade");
     runQueueAdmin("-clean");
+    if (flDryRun) return;
     printf("\n");
     fflush(stdout);
     flMidLine = false;

@@ -3,13 +3,17 @@
 // directory, the link at the fixed place and everything its installation
 // record lists) is copied aside with modes, owners and links, and a small
 // shell script is written beside the copy that puts it all back: it first
-// removes what this run made, then copies the kept files into place. A run
-// that ends on an error, at the user's request or on SIGINT, SIGTERM or
-// SIGHUP runs that script; a completed run removes the copy. For a fresh
+// removes what this run made, then copies the kept files into place, and
+// removes the copy only when every step of that went through. A run that
+// ends on an error, at the user's request or on SIGINT, SIGTERM or SIGHUP
+// runs that script; a completed run removes the copy. For a fresh
 // installation the script only removes what the run made.
 //
 // The script is complete at every moment, so that the signal handler needs
-// nothing but fork, exec and wait to run it.
+// nothing but fork, exec and wait to run it. Before it runs, the handler
+// ends the commands that setup is running at that moment (and whatever
+// they started), found through /proc, so that none of them goes on
+// changing the host under the restored installation.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -21,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "MemMgr/MemMgr.h"
 #include "SysCmd/SysCmd.h"
@@ -32,6 +37,9 @@ constexpr const char* ASIDE_DIR = "/var/lib/orvik/qpxx.previous";
 constexpr int SCRIPT_PATH_SIZE = 256;
 constexpr const char KEPT_MSG[] = ": the previous installation was kept\n";
 constexpr const char REMOVED_MSG[] = ": what the failed installation made was removed\n";
+constexpr const char UNDONE_MSG[] =
+    ": the failed run could not be wholly undone; what was kept stays in "
+    "/var/lib/orvik/qpxx.previous (restore.sh puts it back)\n";
 constexpr const int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Set while a failure must undo the run; read by the signal handler.
@@ -55,23 +63,151 @@ bool Append(const char* file, const char* text) {
     return close(fd) == 0 && ok;
 }
 
-// "rm -rf -- WORD\n" for a path, or a copy of it aside with its parents.
+// A line of a restore script: a failing step marks the undo as incomplete.
+// A directory that is a mount point of its own cannot go; emptied, it has
+// gone as far as it can, and what was kept is copied back into it.
+constexpr const char* REMOVAL_LINE =
+    "rm -rf -- %s 2>/dev/null || [ -z \"$(ls -A -- %s 2>/dev/null)\" ] || ok=1\n";
+
+// "rm -rf -- WORD" for a path, or a copy of it aside with its parents.
 void AppendRemoval(const char* file, const char* path) {
     MemHold<char> word(ShellWord(path));
-    MemHold<char> line(SaveStr("rm -rf -- %s\n", word.get()));
+    MemHold<char> line(SaveStr(REMOVAL_LINE, word.get(), word.get()));
     Append(file, line);
 }
 
 // Runs the restore script and waits for it; only async-signal-safe calls.
-void RunRestore() {
+// True when it put everything back (and so removed the copy).
+bool RunRestore() {
     pid_t pid = fork();
     if (pid == 0) {
         execl("/bin/sh", "sh", RestoreScript, static_cast<char*>(nullptr));
         _exit(127);
     }
-    if (pid < 0) return;
-    int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (pid < 0) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// ------------------------------------------ ending the running commands
+// Everything below is async-signal-safe: the signal handler calls it.
+constexpr int MAX_DESCENDANTS = 128;
+constexpr int PROC_PATH_SIZE = 64;
+
+char* PutNumber(char* p, long n) {
+    char digits[24];
+    int k = 0;
+    do {
+        digits[k++] = char('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    while (k > 0)
+        *p++ = digits[--k];
+    return p;
+}
+
+// "/proc/PID/TAIL" into path.
+void ProcPath(char* path, pid_t pid, const char* tail) {
+    char* p = path;
+    for (const char* s = "/proc/"; *s; ++s)
+        *p++ = *s;
+    p = PutNumber(p, pid);
+    *p++ = '/';
+    for (const char* s = tail; *s && p < path + PROC_PATH_SIZE - 1; ++s)
+        *p++ = *s;
+    *p = '\0';
+}
+
+// A file of /proc read whole (at most size - 1 bytes); its length, or -1.
+ssize_t ReadProc(pid_t pid, const char* tail, char* buf, size_t size) {
+    char path[PROC_PATH_SIZE];
+    ProcPath(path, pid, tail);
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    ssize_t got = 0;
+    for (;;) {
+        ssize_t n = read(fd, buf + got, size - 1 - size_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += n;
+        if (size_t(got) == size - 1) break;
+    }
+    close(fd);
+    buf[got] = '\0';
+    return got;
+}
+
+bool Listed(const pid_t* ids, int n, pid_t id) {
+    for (int i = 0; i < n; ++i)
+        if (ids[i] == id) return true;
+    return false;
+}
+
+// Adds the children of pid (its task's list) to ids, each stopped first so
+// that it starts nothing more while the tree is walked.
+void AddChildren(pid_t pid, pid_t* ids, int* n) {
+    char tail[PROC_PATH_SIZE] = "task/";
+    char* p = PutNumber(tail + 5, pid);
+    for (const char* s = "/children"; *s; ++s)
+        *p++ = *s;
+    *p = '\0';
+    char buf[2048];
+    if (ReadProc(pid, tail, buf, sizeof buf) <= 0) return;
+    for (const char* q = buf; *q;) {
+        long id = 0;
+        while (*q >= '0' && *q <= '9')
+            id = id * 10 + (*q++ - '0');
+        while (*q && (*q < '0' || *q > '9'))
+            ++q;
+        if (id > 0 && *n < MAX_DESCENDANTS && !Listed(ids, *n, pid_t(id))) {
+            kill(pid_t(id), SIGSTOP);
+            ids[(*n)++] = pid_t(id);
+        }
+    }
+}
+
+// The process is gone or a zombie.
+bool Gone(pid_t id) {
+    char buf[512];
+    if (ReadProc(id, "stat", buf, sizeof buf) <= 0) return true;
+    const char* end = nullptr; // the name in parentheses may hold ")" itself
+    for (const char* q = buf; *q; ++q)
+        if (*q == ')') end = q;
+    return !end || end[1] != ' ' || end[2] == 'Z' || end[2] == 'X';
+}
+
+// Ends every process that setup started and that still runs, with SIGTERM
+// and, after five seconds, SIGKILL; returns when they are all gone.
+void EndRunningCommands() {
+    pid_t ids[MAX_DESCENDANTS];
+    int n = 0;
+    // Twice over: a process that was starting a child as it was stopped
+    // shows that child only afterwards.
+    for (int pass = 0; pass < 2; ++pass) {
+        AddChildren(getpid(), ids, &n);
+        for (int i = 0; i < n; ++i)
+            AddChildren(ids[i], ids, &n);
+    }
+    for (int i = 0; i < n; ++i) {
+        kill(ids[i], SIGTERM);
+        kill(ids[i], SIGCONT);
+    }
+    const struct timespec tick = {0, 100 * 1000 * 1000};
+    for (int round = 0; round < 60; ++round) {
+        int status;
+        while (waitpid(-1, &status, WNOHANG) > 0) {
+        }
+        bool all = true;
+        for (int i = 0; i < n && all; ++i)
+            all = Gone(ids[i]);
+        if (all) return;
+        if (round == 50)
+            for (int i = 0; i < n; ++i)
+                kill(ids[i], SIGKILL);
+        nanosleep(&tick, nullptr);
     }
 }
 
@@ -85,8 +221,10 @@ void Say(const char* text, size_t len) {
 void OnSignal(int sig) {
     if (flArmed) {
         flArmed = 0;
-        RunRestore();
-        if (flUpgrade)
+        EndRunningCommands();
+        if (!RunRestore())
+            Say(UNDONE_MSG, sizeof UNDONE_MSG - 1);
+        else if (flUpgrade)
             Say(KEPT_MSG, sizeof KEPT_MSG - 1);
         else
             Say(REMOVED_MSG, sizeof REMOVED_MSG - 1);
@@ -98,11 +236,14 @@ void Restore() {
     if (!flArmed) return;
     flArmed = 0;
     fflush(stdout);
-    RunRestore();
+    const bool whole = RunRestore();
     EndMidLine();
-    PutLogMsg("%s", flUpgrade ? "the run failed: the previous installation was put back\n"
-                              : "the run failed: what it made was removed\n");
-    printf("%s%s", my_name, flUpgrade ? KEPT_MSG : REMOVED_MSG);
+    if (!whole)
+        PutLogMsg("ERROR: the run failed and could not be wholly undone; see %s\n", ASIDE_DIR);
+    else
+        PutLogMsg("%s", flUpgrade ? "the run failed: the previous installation was put back\n"
+                                  : "the run failed: what it made was removed\n");
+    printf("%s%s", my_name, !whole ? UNDONE_MSG : flUpgrade ? KEPT_MSG : REMOVED_MSG);
     fflush(stdout);
 }
 
@@ -116,7 +257,7 @@ int OnExit(int status) {
 // copy back into its directory.
 void KeepAside(FILE* script, FILE* back, const char* path) {
     MemHold<char> word(ShellWord(path));
-    fprintf(script, "rm -rf -- %s\n", word.get());
+    fprintf(script, REMOVAL_LINE, word.get(), word.get());
     if (!Exists(path)) return; // not there before the run: whatever the run puts there goes
     MemHold<char> parent(SaveStr_(path));
     if (char* slash = strrchr(parent.get(), '/')) *slash = '\0';
@@ -127,7 +268,7 @@ void KeepAside(FILE* script, FILE* back, const char* path) {
     SysCmd(-CMD_CP, 2, "-a %s %s/", word.get(), keptWord.get());
     MemHold<char> kept(SaveStr("%s/%s", keptDir.get(), StripPath(path)));
     MemHold<char> kw(ShellWord(kept));
-    fprintf(back, "cp -a -- %s %s/\n", kw.get(), parentWord.get());
+    fprintf(back, "cp -a -- %s %s/ || ok=1\n", kw.get(), parentWord.get());
 }
 
 } // namespace
@@ -145,6 +286,7 @@ void KeepPreviousInstallation() {
     snprintf(MadeScript, sizeof MadeScript, "%s/made.sh", ASIDE_DIR);
 
     SysCmd(-CMD_RM_R, 0, " %s", ASIDE_DIR);
+    const bool madeRecordDir = !Exists(RECORD_DIR);
     if (mkdir(RECORD_DIR, 0755) != 0 && errno != EEXIST)
         ErrorMsg(2, SETUP_EXIT_FAILED, "cannot make %s: %s", RECORD_DIR, strerror(errno));
     MemHold<char> root(SaveStr("%s/root", ASIDE_DIR));
@@ -154,7 +296,8 @@ void KeepPreviousInstallation() {
     MemHold<char> backPath(SaveStr("%s/back.sh", ASIDE_DIR));
     FILE* back = fopen(backPath, "we");
     if (!script || !back) ErrorMsg(2, SETUP_EXIT_FAILED, "cannot write %s", RestoreScript);
-    fprintf(script, "# Puts back what a failed run of setup changed.\ncd /\n. %s\n", MadeScript);
+    fprintf(script, "# Puts back what a failed run of setup changed.\ncd / || exit 1\nok=0\n. %s\n",
+            MadeScript);
     Append(MadeScript, "");
     AppendRemoval(MadeScript, pOrvikInstallDir);
 
@@ -194,7 +337,10 @@ void KeepPreviousInstallation() {
         fclose(record);
         KeepAside(script, back, RECORD_FILE);
     }
-    fprintf(script, ". %s\n", backPath.get());
+    // The copy goes only once everything is back in place.
+    fprintf(script, ". %s\n[ $ok = 0 ] || exit 1\nrm -rf -- %s\n", backPath.get(), ASIDE_DIR);
+    if (madeRecordDir) fprintf(script, "rmdir -- %s 2>/dev/null\n", RECORD_DIR);
+    fputs("exit 0\n", script);
     if ((fclose(back) != 0) | (fclose(script) != 0)) ErrorMsg(2, SETUP_EXIT_FAILED, "cannot write %s", RestoreScript);
 
     ExitAppHook = OnExit;
@@ -207,6 +353,9 @@ void KeepPreviousInstallation() {
 }
 
 void KeepPreviousDone(bool failed) {
+    // After a failure the restore script removes the copy itself, and only
+    // when it put everything back: a copy that is still needed stays.
+    const bool armed = flArmed;
     if (failed) {
         Restore();
     } else {
@@ -217,5 +366,5 @@ void KeepPreviousDone(bool failed) {
     sa.sa_handler = SIG_DFL;
     for (int sig : SIGNALS)
         sigaction(sig, &sa, nullptr);
-    if (RestoreScript[0]) SysCmd(-CMD_RM_R, 0, " %s", ASIDE_DIR);
+    if (RestoreScript[0] && armed && !failed) SysCmd(-CMD_RM_R, 0, " %s", ASIDE_DIR);
 }

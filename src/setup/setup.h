@@ -233,8 +233,11 @@ void DryRunNote(const char* what, const char* path);
 void StartDryRun();
 void DryRunWorkArea();
 // In a dry run, on: the commands that follow are run (in the scratch area)
-// and not shown; off: shown again, not run. Nothing outside a dry run.
+// as well as shown; off: shown, not run. Nothing outside a dry run.
 void DryRunReal(bool on);
+// A command line that runs outside the command layer: a real run logs line,
+// a dry run shows shown (the command without its redirections) instead.
+void NoteShellLine(const char* shown, const char* line);
 
 // ------------------------------------------- failed upgrades
 // Keeps what the previous installation's record lists (and its application

@@ -2,6 +2,7 @@
 // the failure reports at each severity, the waits; and the captures.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "MemMgr/MemMgr.h"
@@ -310,4 +311,31 @@ TEST(Capture, TableCommandRunsWithItsFlags) {
     EXPECT_EQ(Collect(GetCmdResponse(CMD_PS, "x", "%s", "")), "[   7 x\n]");
     EXPECT_EQ(std::string(SysCmdLastLine), root / "ps -ace ");
     EXPECT_EQ(ReadFile(root / "ps.calls"), "-ace\n");
+}
+
+// The dry run's listing: a shown line is printed as "run: COMMAND" and logged
+// whether it then runs (the site's copies into the scratch area) or not,
+// with no progress mark and nothing echoed for a line without echo.
+TEST(Runner, ShownLinesAreRunUnlessTheDryRunHoldsThem) {
+    LayerGuard guard;
+    TempDir root;
+    ResetSysCmdForTests("/usr/bin:/bin");
+    guard.UseLog("shown");
+    InitSysCmdList();
+    const std::string made = root / "made", held = root / "held";
+    const std::string touch = std::string(ComList[CMD_TOUCH].pPath) + "/touch " +
+                              ComList[CMD_TOUCH].pFlags + " ";
+    flSysCmdDryRunShow = true;
+    testing::internal::CaptureStdout();
+    for (bool dry : {false, true}) {
+        flSysCmdDryRun = dry;
+        EXPECT_EQ(SysCmd(CMD_TOUCH, 1, "%s", (dry ? held : made).c_str()), 0);
+        EXPECT_EQ(SysCmd(-CMD_TOUCH, 2, "%s", (dry ? held : made).c_str()), 0);
+    }
+    flSysCmdDryRunShow = false;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "run: " + touch + made + "\nrun: " + touch + made + "\nrun: " + touch + held +
+                  "\nrun: " + touch + held + "\n");
+    EXPECT_TRUE(std::filesystem::exists(made));
+    EXPECT_FALSE(std::filesystem::exists(held));
 }

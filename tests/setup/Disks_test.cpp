@@ -52,6 +52,23 @@ TEST_F(DisksTest, NoListEndsTheProgramWithStatusOne) {
                 "ERROR: can't open file, OrvikInstall/disks");
 }
 
+// A list that fills LineBuf exactly is read whole; one byte more would be
+// cut short and lose pieces, so it ends the program (either spelling).
+TEST_F(DisksTest, AListLongerThanTheLineBufferIsRefused) {
+    const std::string tail = "\nend_of_list\n";
+    std::string fits(LINEBUF_SIZE - 1 - tail.size(), 'a');
+    put("disks", fits + tail);
+    GetDisksData(dir_.c_str());
+    EXPECT_EQ(strlen(LineBuf), size_t(LINEBUF_SIZE - 1));
+    for (const char* name : {"disks", "DISKS"}) {
+        fs::remove(tmp_ / "disks");
+        put(name, fits + "a" + tail);
+        EXPECT_EXIT(GetDisksData(dir_.c_str()), ::testing::ExitedWithCode(1),
+                    "ERROR: the disk list .*/" + std::string(name) + " is longer than 4095 bytes")
+            << name;
+    }
+}
+
 TEST_F(DisksTest, PiecesAreJoinedInListOrderAndOthersPassedOver) {
     put("pkg_tar.ab", "BB");
     put("pkg_tar.aa", "AA");
