@@ -50,7 +50,11 @@ int RemoveScratch(int status) {
         PutMem(pScratch);
         pScratch = nullptr;
     }
-    if (status == SETUP_EXIT_DONE) printf("%s: dry run: the installation would go through\n", my_name);
+    if (status == SETUP_EXIT_DONE && flDryRunWaits)
+        printf("%s: dry run: the installation would go through once those programs end, "
+               "within %d seconds; else it stops (status 3)\n", my_name, iWaitRunning);
+    else if (status == SETUP_EXIT_DONE)
+        printf("%s: dry run: the installation would go through\n", my_name);
     return status;
 }
 

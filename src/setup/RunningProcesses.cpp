@@ -38,6 +38,7 @@ bool WaitUnattended(const char* names, const char* report) {
         printf("%s: dry run: the installation would wait up to %d seconds for them\n", my_name,
                iWaitRunning);
         fflush(stdout);
+        flDryRunWaits = true;
         return false;
     }
     printf("%s: waiting up to %d seconds for them to end\n", my_name, iWaitRunning);

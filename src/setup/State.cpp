@@ -17,6 +17,7 @@ char* pToolPath = nullptr;
 bool flDryRun = false;
 bool flAssumeYes = false;
 int iWaitRunning = -1;
+bool flDryRunWaits = false;
 char* pKeyring = nullptr;
 bool flRequireChecksums = false;
 bool flForceRemove = false;

@@ -35,6 +35,7 @@ extern char* pToolPath;
 
 // --------------------------------------- options for many machines
 extern bool flDryRun;            // -n: checks and the list of what would be done
+extern bool flDryRunWaits;       // a dry run found suite programs the run would wait for
 extern bool flAssumeYes;         // -y: yes to the old-daemon question
 extern int iWaitRunning;         // --wait-running SECONDS; -1 when not given
 extern char* pKeyring;           // --keyring FILE (absolute), or none

@@ -48,6 +48,7 @@ run_setup ends --wait-running 60
 wait
 /tmp/qprint 300 & echo $! >"$E2E_DIR/runs.pid"
 tree before-runs
+run_setup runs-dry -n --wait-running 2
 run_setup runs --wait-running 2
 tree after-runs
 kill "$(cat "$E2E_DIR/runs.pid")"; wait
@@ -88,6 +89,9 @@ grep -qxF "setup: still running after 2 seconds: qprint ( $(cat "$E2E_DIR/runs.p
     fail "runs: the program is not named: $(cat "$E2E_DIR/runs.out")"
 if grep -q "Enter a selection" "$E2E_DIR/runs.out"; then fail "runs: the question was asked"; fi
 same_tree before-runs after-runs "a run stopped for a running program changed the host"
+expect_status runs-dry 0
+grep -qxF "setup: dry run: the installation would go through once those programs end, within 2 seconds; else it stops (status 3)" "$E2E_DIR/runs-dry.out" ||
+    fail "runs-dry: $(tail -2 "$E2E_DIR/runs-dry.out")"
 
 expect_status full 1
 grep -q "No space left on device\|is full" "$E2E_DIR/full.out" "$E2E_DIR/full.log" ||
