@@ -17,11 +17,7 @@ command -v ss >/dev/null || { echo "SKIPPED: ss is not installed (iproute2)"; ex
 . "$(dirname "$0")/lib_install.sh"
 . "$(dirname "$0")/hosts_lib.sh"
 
-export GNUPGHOME=$E2E_DIR/gnupg
-mkdir -m 700 "$GNUPGHOME"
-gpg --batch --passphrase '' --quick-gen-key ansible-test@orvik.invalid default default never 2>/dev/null ||
-    fail "cannot make a throwaway key"
-gpg --batch --export ansible-test@orvik.invalid >"$E2E_DIR/keyring.gpg"
+throwaway_key ansible-test@orvik.invalid
 make_site --sign ansible-test@orvik.invalid "$DEMO_PKG" "$E2E_DIR/site1"
 copy_pkg "$E2E_DIR/pkg2"
 echo "the second release" >>"$E2E_DIR/pkg2/README"

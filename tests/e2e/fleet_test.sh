@@ -7,11 +7,7 @@
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/lib_install.sh"
 
-export GNUPGHOME=$E2E_DIR/gnupg
-mkdir -m 700 "$GNUPGHOME"
-gpg --batch --passphrase '' --quick-gen-key fleet-test@orvik.invalid default default never 2>/dev/null ||
-    fail "cannot make a throwaway key"
-gpg --batch --export fleet-test@orvik.invalid >"$E2E_DIR/keyring.gpg"
+throwaway_key fleet-test@orvik.invalid
 make_site --sign fleet-test@orvik.invalid "$DEMO_PKG" "$E2E_DIR/site"
 for bad in changed unlisted sig; do cp -a "$E2E_DIR/site" "$E2E_DIR/site-$bad"; done
 echo x >>"$E2E_DIR/site-changed/pkg_tar.ab"

@@ -17,6 +17,16 @@
 DEMO_PKG="$ORVIK_SOURCE_DIR/demo/pkg"
 MAKE_SITE="$ORVIK_SOURCE_DIR/tools/make-site"
 
+# throwaway_key EMAIL: a signing key of the test's own (GNUPGHOME in
+# E2E_DIR), its public key in $E2E_DIR/keyring.gpg.
+throwaway_key() {
+    export GNUPGHOME=$E2E_DIR/gnupg
+    mkdir -m 700 "$GNUPGHOME"
+    gpg --batch --passphrase '' --quick-gen-key "$1" default default never 2>/dev/null ||
+        fail "cannot make a throwaway key"
+    gpg --batch --export "$1" >"$E2E_DIR/keyring.gpg"
+}
+
 # make_site [make-site options] PKGDIR SITEDIR: a site with the setup under test.
 make_site() {
     "$MAKE_SITE" --setup "$SETUP_BIN" "$@" 2>>"$E2E_DIR/make-site.err" ||
