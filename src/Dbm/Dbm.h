@@ -158,6 +158,9 @@ extern bool flDbmPathMode;  // names are full file paths
 // Off: a failed write prints "ERROR: Can't write to NAME" on standard
 // error. A tool that reports in its own words switches it on.
 extern bool flDbmQuiet;
+// How long a writer waits for another writer's lock, in seconds (60); then
+// the write fails with EWOULDBLOCK and nothing is written.
+extern int iDbmLockWait;
 void DbmWriteFailed(const char* name);  // that line, unless quiet; errno kept
 
 // -------------------------------------------------------------- check

@@ -6,6 +6,8 @@
 // lets go and locks the file that is there now. No lock file is made beside
 // the database, so nothing planted in a shared directory can stand in for
 // the lock. Readers take no lock: they see the old file or the new one.
+// A writer waits for the lock at most iDbmLockWait seconds: anyone who can
+// read a database can lock it, and a writer must not hang on that for ever.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,10 +16,32 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "Dbm/Dbm.h"
 
 constexpr int DB_LOCK_TRIES = 1000;  // replacements a waiting writer follows
+int iDbmLockWait = 60;
+
+// flock(LOCK_EX), tried until iDbmLockWait seconds have gone by (checks 10
+// ms apart at first, then 100 ms); EWOULDBLOCK when the time is up.
+static int LockWithin(int fd) {
+    struct timespec start, now;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (int tries = 0;; tries++) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return -1;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long waitedMs = (now.tv_sec - start.tv_sec) * 1000L + (now.tv_nsec - start.tv_nsec) / 1000000L;
+        if (waitedMs >= iDbmLockWait * 1000L) {
+            errno = EWOULDBLOCK;
+            return -1;
+        }
+        const struct timespec pause = {0, (tries < 50 ? 10 : 100) * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+}
 
 void DbmMakeParentDirs(const char* path) {
     char dir[DB_PATH_SIZE];
@@ -56,10 +80,7 @@ static int LockPath(const char* path) {
             errno = EINVAL;
             return -1;
         }
-        int r;
-        while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-        }
-        if (r != 0) {
+        if (LockWithin(fd) != 0) {
             const int e = errno;
             close(fd);
             errno = e;

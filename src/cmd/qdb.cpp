@@ -101,6 +101,9 @@ int WriteFailed(DbTHandle* h, const char* name, const char* what) {
         bool db = DbmFilePath(name, path, sizeof path) && stat(path, &st) == 0 && !S_ISREG(st.st_mode);
         return Fail(EXIT_MISSING, db ? "%s: not a regular file" : "%s_new: not a regular file", name);
     }
+    if (errno == EWOULDBLOCK)
+        return Fail(EXIT_MISSING, "%s: another process has held the database's write lock for %d seconds",
+                    what, iDbmLockWait);
     return Fail(EXIT_MISSING, "%s: %s", what, strerror(errno));
 }
 

@@ -1,6 +1,7 @@
 // Record database: both file formats byte for byte, the handle's image
 // following its file, deferred and failed writes, and damaged files.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -496,4 +497,27 @@ TEST(DbmConcurrency, ADeferredChangeHoldsTheLockUntilItsArchive) {
     struct stat st;
     ASSERT_EQ(0, stat(path.c_str(), &st));
     EXPECT_EQ(0640u, st.st_mode & 07777);
+}
+
+// Anyone who can read a database can lock it: a writer waits for that lock
+// a bounded time, then fails with nothing written, and writes once it is free.
+TEST(DbmConcurrency, AWriterWaitsForAHeldLockABoundedTime) {
+    TempDir dir;
+    std::string path = dir / "h.qdb";
+    ASSERT_EQ(1, DbmPutRecord(path.c_str(), "first", "1", 1));
+    const int reader = open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(0, flock(reader, LOCK_EX));
+    const int saved = iDbmLockWait;
+    iDbmLockWait = 1;
+    const bool quiet = flDbmQuiet;
+    flDbmQuiet = true;
+    EXPECT_EQ(0, DbmPutRecord(path.c_str(), "second", "2", 1));
+    EXPECT_EQ(EWOULDBLOCK, errno);
+    char buf[8];
+    EXPECT_EQ(0, DbmGetRecord(path.c_str(), "second", buf));
+    close(reader);
+    EXPECT_EQ(1, DbmPutRecord(path.c_str(), "second", "2", 1));
+    EXPECT_EQ(1, DbmGetRecord(path.c_str(), "first", buf));
+    iDbmLockWait = saved;
+    flDbmQuiet = quiet;
 }
