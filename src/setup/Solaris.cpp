@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr const char* PKGINFO_VERSION = "4.10.33";
 constexpr const char* MAP_DELIMS = " \n\r"; // a tab stays inside a word
 constexpr const char* MAP_TYPES = ",f,d,i,";
 constexpr int MAP_TYPE_FILE = 1; // "f" in MAP_TYPES
@@ -64,7 +63,7 @@ void RewriteVersion(const char* pkg) {
     SysCmd(CMD_RM, 1, "/var/sadm/pkg/%s/pkginfo.tmp", pkg);
     MemHold<char> sed(SaveStr("sed -e\"s/VERSION=[0-9.].*/VERSION=%s/\" /var/sadm/pkg/%s/pkginfo >> "
                               "/var/sadm/pkg/%s/pkginfo.tmp",
-                              PKGINFO_VERSION, pkg, pkg));
+                              ToolVersionText, pkg, pkg)); // the package's own version
     int status = Shell(sed);
     putchar('.');
     MemHold<char> info(SaveStr("/var/sadm/pkg/%s/pkginfo", pkg));
