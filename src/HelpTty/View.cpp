@@ -138,11 +138,16 @@ static void AddAnswer(char* out, size_t size, int* count, const char* answer, bo
     ++*count;
 }
 
+// A hot-key item shown with a key that can be typed.
+static bool TypedKey(const TextMenuItem& item) {
+    return item.pLabel[0] == '~' && item.State == 0 && item.Key > ' ' && item.Key < 127;
+}
+
 void HelpAnswerMessage(char* out, int size, const char* answer, const TextMenu* menu, bool paged) {
     int links = 0, keys = 0;
     for (const TextMenuItem* i = menu->pItems; i->pLabel; ++i) {
         if (i->ActionFunc == TtyHelpGotoLink) ++links;
-        if (i->pLabel[0] == '~' && i->State == 0 && i->Key > ' ' && i->Key < 127) ++keys;
+        if (TypedKey(*i)) ++keys;
     }
     const int total = (links > 0) + keys + (paged ? 2 : 0);
     char answers[160] = "";
@@ -153,7 +158,7 @@ void HelpAnswerMessage(char* out, int size, const char* answer, const TextMenu* 
         AddAnswer(answers, sizeof answers, &count, word, count + 1 == total);
     }
     for (const TextMenuItem* i = menu->pItems; i->pLabel; ++i) {
-        if (i->pLabel[0] != '~' || i->State != 0 || i->Key <= ' ' || i->Key >= 127) continue;
+        if (!TypedKey(*i)) continue;
         snprintf(word, sizeof word, "%c", i->Key);
         AddAnswer(answers, sizeof answers, &count, word, count + 1 == total);
     }
