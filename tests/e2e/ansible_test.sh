@@ -123,10 +123,12 @@ expect_site() {
     fi
     expect_eq "$(tail -n 1 <<<"$got")" 0 "$1: copies of a site left in /tmp"
 }
-# tree HOST: every path of the installation and of /tmp, with mode, size and time.
+# tree HOST: every path of the installation and of /tmp, with mode, size and
+# time; the project tree, which every host shares (below /tmp when the
+# project was cloned there), is not the host's.
 tree() {
     on_host "$1" 'f="%p %m %s %T@\n"; { find /usr/Orvik /usr/bin/qpdemo /var/spool/Orvik /var/lib/orvik \
-        -printf "$f"; find /tmp -mindepth 1 -printf "$f"; } | sort'
+        -printf "$f"; find /tmp -mindepth 1 -path '"$(printf %q "$ORVIK_SOURCE_DIR")"' -prune -o -printf "$f"; } | sort'
 }
 
 inventory site1 site1 site1

@@ -30,6 +30,11 @@ dir=$1 port=$2 keys=$3
 mkdir -p -m 755 /run/sshd
 ssh-keygen -q -t ed25519 -N '' -C "$(hostname)" -f /etc/ssh/orvik_host_key
 cp /etc/ssh/orvik_host_key.pub "$dir/host_key.pub"
+# The key goes into the host's own /root, a path sshd trusts wherever the
+# test's directory lies (below /tmp, say, whose modes it refuses).
+mkdir -p -m 700 /root/.ssh
+cp "$keys" /root/.ssh/authorized_keys
+chmod 600 /root/.ssh/authorized_keys
 cat >/etc/ssh/orvik_sshd_config <<CONFIG
 ListenAddress 127.0.0.1:$port
 HostKey /etc/ssh/orvik_host_key
@@ -38,7 +43,7 @@ UsePAM no
 PermitRootLogin prohibit-password
 PasswordAuthentication no
 KbdInteractiveAuthentication no
-AuthorizedKeysFile $keys
+AuthorizedKeysFile /root/.ssh/authorized_keys
 CONFIG
 /usr/sbin/sshd -D -e -f /etc/ssh/orvik_sshd_config 2>"$dir/sshd.log" &
 cat "$dir/life" >/dev/null &
